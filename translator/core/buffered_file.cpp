@@ -1,0 +1,240 @@
+#include "buffered_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace translator {
+
+namespace {
+
+constexpr size_t kInputBufferSize = 64 * 1024;
+constexpr size_t kOutputBufferSize = 256 * 1024;
+constexpr size_t kFlushThreshold = 64 * 1024;
+
+bool WriteAll(int fd, const uint8_t* data, size_t n) {
+    while (n > 0) {
+        ssize_t done = ::write(fd, data, n);
+        if (done < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += done;
+        n -= static_cast<size_t>(done);
+    }
+    return true;
+}
+
+}  // namespace
+
+InputFile::~InputFile() { Close(); }
+
+bool InputFile::Open(const std::string& path) {
+    Close();
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) {
+        return false;
+    }
+    struct stat st {};
+    // Only regular files: a FIFO or device would block or never end.
+    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        Close();
+        return false;
+    }
+    fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    if (!buffer_) {
+        buffer_ = std::make_unique<uint8_t[]>(kInputBufferSize);
+    }
+    return true;
+}
+
+void InputFile::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+    fd_ = -1;
+    bufferLength_ = bufferPos_ = 0;
+    bufferStart_ = 0;
+}
+
+bool InputFile::Fill() {
+    bufferStart_ += static_cast<int64_t>(bufferLength_);
+    bufferLength_ = bufferPos_ = 0;
+    for (;;) {
+        ssize_t got = ::pread(fd_, buffer_.get(), kInputBufferSize, bufferStart_);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        bufferLength_ = static_cast<size_t>(got);
+        return true;
+    }
+}
+
+bool InputFile::Read(void* buffer, size_t n) {
+    if (fd_ < 0) {
+        return false;
+    }
+    auto* out = static_cast<uint8_t*>(buffer);
+    while (n > 0) {
+        if (bufferPos_ == bufferLength_) {
+            // Large blocks go straight to the caller's buffer.
+            if (n >= kInputBufferSize) {
+                bufferStart_ += static_cast<int64_t>(bufferLength_);
+                bufferLength_ = bufferPos_ = 0;
+                ssize_t got = ::pread(fd_, out, n, bufferStart_);
+                if (got < 0 && errno == EINTR) {
+                    continue;
+                }
+                if (got <= 0) {
+                    return false;
+                }
+                bufferStart_ += got;
+                out += got;
+                n -= static_cast<size_t>(got);
+                continue;
+            }
+            if (!Fill()) {
+                return false;
+            }
+        }
+        size_t take = bufferLength_ - bufferPos_;
+        if (take > n) {
+            take = n;
+        }
+        memcpy(out, buffer_.get() + bufferPos_, take);
+        bufferPos_ += take;
+        out += take;
+        n -= take;
+    }
+    return true;
+}
+
+bool InputFile::Seek(int64_t position) {
+    if (fd_ < 0 || position < 0) {
+        return false;
+    }
+    if (position >= bufferStart_ && position <= bufferStart_ + static_cast<int64_t>(bufferLength_)) {
+        bufferPos_ = static_cast<size_t>(position - bufferStart_);
+        return true;
+    }
+    bufferStart_ = position;
+    bufferLength_ = bufferPos_ = 0;
+    return true;
+}
+
+int64_t InputFile::Size() const {
+    struct stat st {};
+    if (fd_ < 0 || fstat(fd_, &st) != 0) {
+        return -1;
+    }
+    return st.st_size;
+}
+
+bool InputFile::Identity(dev_t* device, ino_t* inode) const {
+    struct stat st {};
+    if (fd_ < 0 || fstat(fd_, &st) != 0) {
+        return false;
+    }
+    *device = st.st_dev;
+    *inode = st.st_ino;
+    return true;
+}
+
+OutputFile::~OutputFile() { Close(); }
+
+bool OutputFile::Create(const std::string& path) {
+    Close();
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        return false;
+    }
+    if (!buffer_) {
+        buffer_ = std::make_unique<uint8_t[]>(kOutputBufferSize);
+    }
+    pending_ = 0;
+    position_ = 0;
+    failed_ = false;
+    return true;
+}
+
+bool OutputFile::Close() {
+    if (fd_ < 0) {
+        return true;
+    }
+    bool ok = Commit();
+    if (::close(fd_) != 0) {
+        ok = false;
+    }
+    fd_ = -1;
+    return ok;
+}
+
+bool OutputFile::Commit() {
+    if (fd_ < 0 || failed_) {
+        return false;
+    }
+    if (pending_ > 0) {
+        if (!WriteAll(fd_, buffer_.get(), pending_)) {
+            failed_ = true;
+            return false;
+        }
+        position_ += static_cast<int64_t>(pending_);
+        pending_ = 0;
+    }
+    return true;
+}
+
+bool OutputFile::Flush() { return pending_ >= kFlushThreshold ? Commit() : !failed_ && fd_ >= 0; }
+
+bool OutputFile::Write(const void* data, size_t n) {
+    if (fd_ < 0 || failed_) {
+        return false;
+    }
+    const auto* in = static_cast<const uint8_t*>(data);
+    if (pending_ + n > kOutputBufferSize) {
+        if (!Commit()) {
+            return false;
+        }
+        if (n > kOutputBufferSize) {
+            if (!WriteAll(fd_, in, n)) {
+                failed_ = true;
+                return false;
+            }
+            position_ += static_cast<int64_t>(n);
+            return true;
+        }
+    }
+    memcpy(buffer_.get() + pending_, in, n);
+    pending_ += n;
+    return true;
+}
+
+bool OutputFile::WriteZeros(size_t n) {
+    static const uint8_t kZeros[4096] = {};
+    while (n > 0) {
+        size_t chunk = n < sizeof kZeros ? n : sizeof kZeros;
+        if (!Write(kZeros, chunk)) {
+            return false;
+        }
+        n -= chunk;
+    }
+    return true;
+}
+
+bool OutputFile::Seek(int64_t position) {
+    if (position < 0 || !Commit() || ::lseek(fd_, position, SEEK_SET) < 0) {
+        return false;
+    }
+    position_ = position;
+    return true;
+}
+
+}  // namespace translator

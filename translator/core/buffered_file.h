@@ -1,0 +1,77 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace translator {
+
+// Buffered binary input with 64-bit positions. Reads are exact: a request is
+// either filled whole or fails.
+class InputFile {
+public:
+    InputFile() = default;
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    bool Open(const std::string& path);
+    void Close();
+    bool IsOpen() const { return fd_ >= 0; }
+
+    bool Read(void* buffer, size_t n);
+    bool Skip(int64_t n) { return Seek(Tell() + n); }
+    bool Seek(int64_t position);
+    int64_t Tell() const { return bufferStart_ + static_cast<int64_t>(bufferPos_); }
+    // Size reported by the file system; -1 when it cannot be had.
+    int64_t Size() const;
+    // Device and inode of the open file, to recognise the same file under two names.
+    bool Identity(dev_t* device, ino_t* inode) const;
+
+private:
+    bool Fill();
+
+    int fd_ = -1;
+    std::unique_ptr<uint8_t[]> buffer_;
+    size_t bufferLength_ = 0;  // valid bytes in buffer_
+    size_t bufferPos_ = 0;     // next byte to hand out
+    int64_t bufferStart_ = 0;  // file position of buffer_[0]
+};
+
+// Buffered binary output with 64-bit positions. Bytes collect in memory and
+// reach the operating system in large blocks; Flush decides when.
+class OutputFile {
+public:
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Creates or truncates path.
+    bool Create(const std::string& path);
+    // False when bytes still buffered could not be written.
+    bool Close();
+    bool IsOpen() const { return fd_ >= 0; }
+
+    bool Write(const void* data, size_t n);
+    bool WriteZeros(size_t n);
+    // Called after every record: passes the buffer on once it is large enough,
+    // so that a conversion costs few system calls yet keeps little in memory.
+    bool Flush();
+    // Writes out everything buffered.
+    bool Commit();
+    bool Seek(int64_t position);
+    int64_t Tell() const { return position_ + static_cast<int64_t>(pending_); }
+
+private:
+    int fd_ = -1;
+    std::unique_ptr<uint8_t[]> buffer_;
+    size_t pending_ = 0;    // buffered bytes not yet written
+    int64_t position_ = 0;  // file position of buffer_[0]
+    bool failed_ = false;   // a write to the system failed; later writes fail too
+};
+
+}  // namespace translator

@@ -1,0 +1,46 @@
+#include "checksum.h"
+
+#include <zlib.h>
+
+#include <array>
+
+namespace translator {
+
+uint32_t Crc32(const uint8_t* bytes, int64_t n) {
+    if (n < 60 || n > MAX_FRAME_LENGTH) {
+        return 0;
+    }
+    // zlib's crc32 is the 802.3 CRC: reflected 0xEDB88320, all-ones start, final complement.
+    return static_cast<uint32_t>(crc32(0L, bytes, static_cast<uInt>(n)));
+}
+
+namespace {
+
+constexpr std::array<uint16_t, 256> MakeFcs16Table() {
+    std::array<uint16_t, 256> table{};
+    for (unsigned i = 0; i < 256; ++i) {
+        unsigned v = i;
+        for (int bit = 0; bit < 8; ++bit) {
+            v = (v & 1) ? (v >> 1) ^ 0x8408u : v >> 1;
+        }
+        table[i] = static_cast<uint16_t>(v);
+    }
+    return table;
+}
+
+constexpr std::array<uint16_t, 256> kFcs16Table = MakeFcs16Table();
+
+}  // namespace
+
+uint16_t Fcs16(const uint8_t* bytes, int64_t n) {
+    if (n > MAX_FRAME_LENGTH) {
+        return 0;
+    }
+    uint16_t fcs = 0xFFFF;
+    for (int64_t i = 0; i < n; ++i) {
+        fcs = static_cast<uint16_t>((fcs >> 8) ^ kFcs16Table[(fcs ^ bytes[i]) & 0xFF]);
+    }
+    return static_cast<uint16_t>(~fcs);
+}
+
+}  // namespace translator

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace translator {
+
+// Options of a conversion, from the settings file, the command line or the window.
+struct ConvertOptions {
+    std::string sourcedir;
+    std::string destdir;
+    std::string format;
+    bool convertall = true;
+    int64_t convertfrom = 1;
+    int64_t convertto = 0;
+    bool slice = false;
+    int32_t bytes = 100;
+    bool pcapbyteswapped = true;
+    bool pcapmodified = false;
+    bool pcapremoveatm = false;
+    bool pcapnanoseconds = false;
+    bool offsetFile = false;
+    bool hexdumpextended = false;
+};
+
+// The three text fields hold at most this many characters.
+constexpr size_t kMaxOptionText = 1023;
+
+}  // namespace translator

@@ -1,0 +1,117 @@
+#include "engine.h"
+
+#include <sys/stat.h>
+
+#include "format_table.h"
+
+namespace translator {
+
+const char* DetectResult::TargetName(int i) const {
+    return i >= 0 && i < TargetCount() ? FormatName(targets[i]) : FormatName(FMT_UN);
+}
+
+void DetectResult::Reset() {
+    reader = nullptr;
+    info = nullptr;
+    targets.clear();
+}
+
+TranslatorEngine::TranslatorEngine() : readers_(CreateReaders()), writers_(CreateWriters()) {}
+
+TranslatorEngine::~TranslatorEngine() {
+    readers_.clear();
+    writers_.clear();
+}
+
+DetectResult* TranslatorEngine::Detect(const std::string& path) {
+    detected_.Reset();
+    if (path.empty()) {
+        return nullptr;
+    }
+    for (auto& reader : readers_) {
+        if (TraceInfo* info = reader->Probe(path)) {
+            detected_.reader = reader.get();
+            detected_.info = info;
+            break;
+        }
+    }
+    if (detected_.reader == nullptr) {
+        return nullptr;
+    }
+    for (int id = 1; id < kFormatCount; ++id) {
+        if (id != detected_.info->format && WriterSupports(id, *detected_.info)) {
+            detected_.targets.push_back(id);
+        }
+    }
+    return detected_.targets.empty() ? nullptr : &detected_;
+}
+
+bool TranslatorEngine::ReaderSupports(int format, const TraceInfo& info) const {
+    for (const auto& reader : readers_) {
+        if (reader->Supports(format, info)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TranslatorEngine::WriterSupports(int format, const TraceInfo& info) const {
+    for (const auto& writer : writers_) {
+        if (writer->Supports(format, info)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+}  // namespace
+
+bool TranslatorEngine::ConvertFile(const std::string& source, const std::string& destination,
+                                   int format, const ConvertOptions& options) {
+    ProgressSink& sink = Sink();
+    sink.ClearMessages();
+    DetectResult* detected = Detect(source);
+    if (detected == nullptr) {
+        sink.AddMessage(
+            "Source file does not exist, or the translator cannot recognize its format.\r\n");
+        return false;
+    }
+    TraceWriter* writer = nullptr;
+    for (auto& candidate : writers_) {
+        if (candidate->Supports(format, *detected->info)) {
+            writer = candidate.get();
+        }
+    }
+    if (writer == nullptr) {
+        sink.AddMessage("The source format is not compatible with %s.\r\n", FormatName(format));
+        return false;
+    }
+    TraceReader* reader = detected->reader;
+    writer->SetSink(&sink);
+    reader->SetSink(&sink);
+    sink.ClearMessages();
+    bool ok = false;
+    // Creating the destination would truncate the source when both are one file.
+    if (SameFile(source, destination)) {
+        sink.AddMessage("Destination file name must be different from source file name.\r\n");
+    } else if (writer->Create(destination, format, options)) {
+        ok = reader->Convert(source, *writer, options);
+        if (!writer->Close() && ok) {
+            sink.AddMessage("Error writing file %s.\r\n", destination.c_str());
+            ok = false;
+        }
+    }
+    writer->SetSink(nullptr);
+    reader->SetSink(nullptr);
+    return ok;
+}
+
+}  // namespace translator

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "convert_options.h"
+#include "sink_user.h"
+#include "trace_reader.h"
+#include "trace_writer.h"
+
+namespace translator {
+
+// Outcome of recognising a file: the reader that knows it and the formats it
+// can be converted to.
+struct DetectResult {
+    TraceReader* reader = nullptr;
+    TraceInfo* info = nullptr;
+    std::vector<int> targets;
+
+    int TargetCount() const { return static_cast<int>(targets.size()); }
+    const char* TargetName(int i) const;
+    void Reset();
+};
+
+// Owns one instance of every format module; recognises files and converts them.
+class TranslatorEngine : public SinkUser {
+public:
+    TranslatorEngine();
+    ~TranslatorEngine() override;
+
+    // Null for an empty path, an unrecognised file, or one no writer can take.
+    DetectResult* Detect(const std::string& path);
+    bool ConvertFile(const std::string& source, const std::string& destination, int format,
+                     const ConvertOptions& options);
+    bool ReaderSupports(int format, const TraceInfo& info) const;
+    bool WriterSupports(int format, const TraceInfo& info) const;
+
+    const std::vector<std::unique_ptr<TraceReader>>& Readers() const { return readers_; }
+    const std::vector<std::unique_ptr<TraceWriter>>& Writers() const { return writers_; }
+
+private:
+    std::vector<std::unique_ptr<TraceReader>> readers_;
+    std::vector<std::unique_ptr<TraceWriter>> writers_;
+    DetectResult detected_;
+};
+
+// The format modules in registration order, which is also the detection order.
+std::vector<std::unique_ptr<TraceReader>> CreateReaders();
+std::vector<std::unique_ptr<TraceWriter>> CreateWriters();
+
+}  // namespace translator

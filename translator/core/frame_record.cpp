@@ -1,0 +1,66 @@
+#include "frame_record.h"
+
+#include <cstring>
+
+#include "byte_order.h"
+#include "checksum.h"
+
+namespace translator {
+
+void FrameRecord::Reset() {
+    nanoseconds = microseconds = seconds = 0;
+    frameLength = capturedLength = 0;
+    flags = 0;
+    wlanRate = wlanChannel = wlanSignal = wlanNoise = 0;
+    nonData = false;
+}
+
+uint8_t* FrameRecord::SetData(const uint8_t* source, int32_t n) {
+    if (n < 0) {
+        n = 0;
+    }
+    if (data && capacity < n + kSlack) {
+        data.reset();
+    }
+    if (!data) {
+        data = std::make_unique<uint8_t[]>(static_cast<size_t>(n) + kSlack);
+        capacity = n + kSlack;
+    }
+    if (source != nullptr && n > 0) {
+        memcpy(data.get(), source, static_cast<size_t>(n));
+    }
+    return data.get();
+}
+
+void FrameRecord::StoreCrc32(bool enable) {
+    if (frameLength >= 4 && frameLength < capacity - 4) {
+        uint8_t* fcs = data.get() + frameLength - 4;
+        StoreLE32(fcs, enable ? Crc32(data.get(), frameLength - 4) : 0);
+    }
+}
+
+void FrameRecord::StoreFcs16(bool enable) {
+    if (frameLength >= 2 && frameLength < capacity - 4) {
+        uint8_t* fcs = data.get() + frameLength - 2;
+        StoreLE16(fcs, enable ? Fcs16(data.get(), frameLength - 2) : 0);
+    }
+}
+
+void FrameRecord::CopyFrom(const FrameRecord& other) {
+    nanoseconds = other.nanoseconds;
+    microseconds = other.microseconds;
+    seconds = other.seconds;
+    frameLength = other.frameLength;
+    capturedLength = other.capturedLength;
+    flags = other.flags;
+    wlanRate = other.wlanRate;
+    wlanChannel = other.wlanChannel;
+    wlanSignal = other.wlanSignal;
+    wlanNoise = other.wlanNoise;
+    nonData = other.nonData;
+    if (other.capacity > kSlack) {
+        SetData(other.data.get(), other.capacity - kSlack);
+    }
+}
+
+}  // namespace translator

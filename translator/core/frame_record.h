@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace translator {
+
+enum FrameFlags : uint16_t {
+    FRAME_DIR_LN = 0x0001,
+    FRAME_DIR_EQ = 0x0002,
+    FRAME_OTHER_ERROR = 0x2000,
+    FRAME_ALIGNMENT_ERROR = 0x4000,
+    FRAME_CRC_ERROR = 0x8000,
+};
+
+// One captured frame. A reader owns one and refills it for every frame.
+struct FrameRecord {
+    // Spare room kept after every requested buffer size, for an added FCS.
+    static constexpr int32_t kSlack = 128;
+
+    uint32_t nanoseconds = 0;
+    uint32_t microseconds = 0;
+    uint32_t seconds = 0;
+    int32_t frameLength = 0;
+    int32_t capturedLength = 0;
+    uint16_t flags = 0;
+    uint8_t wlanRate = 0;
+    uint8_t wlanChannel = 0;
+    uint8_t wlanSignal = 0;
+    uint8_t wlanNoise = 0;
+    bool nonData = false;
+    std::unique_ptr<uint8_t[]> data;
+    int32_t capacity = 0;
+
+    FrameRecord() = default;
+    FrameRecord(const FrameRecord&) = delete;
+    FrameRecord& operator=(const FrameRecord&) = delete;
+
+    // Clears every field but the buffer.
+    void Reset();
+    // Makes room for n bytes (plus kSlack) and copies n bytes from source when
+    // given. A buffer that is large enough is kept; old contents are not.
+    uint8_t* SetData(const uint8_t* source, int32_t n);
+    // Puts the Ethernet FCS (or 0) into the last four bytes of the frame.
+    void StoreCrc32(bool enable);
+    // Puts the 16-bit HDLC FCS (or 0) into the last two bytes of the frame.
+    void StoreFcs16(bool enable);
+    void CopyFrom(const FrameRecord& other);
+    uint64_t TimestampMicros() const { return uint64_t{seconds} * 1000000u + microseconds; }
+};
+
+}  // namespace translator

@@ -1,0 +1,22 @@
+#include "sink_user.h"
+
+#include "console_progress.h"
+
+namespace translator {
+
+ProgressSink& SinkUser::Sink() {
+    if (lent_ != nullptr) {
+        return *lent_;
+    }
+    if (!owned_) {
+        owned_ = std::make_unique<ConsoleProgress>();
+    }
+    return *owned_;
+}
+
+void SinkUser::SetSink(ProgressSink* sink) {
+    owned_.reset();
+    lent_ = sink;
+}
+
+}  // namespace translator

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <memory>
+
+#include "progress_sink.h"
+
+namespace translator {
+
+// The sink a reader or writer reports to: one lent from outside for a
+// conversion, or else a console sink of its own, made on first use.
+class SinkUser {
+public:
+    virtual ~SinkUser() = default;
+
+    ProgressSink& Sink();
+    // Lends a sink (not owned); null returns to the own console sink.
+    void SetSink(ProgressSink* sink);
+
+private:
+    ProgressSink* lent_ = nullptr;
+    std::unique_ptr<ProgressSink> owned_;
+};
+
+}  // namespace translator

@@ -1,0 +1,49 @@
+#include "trace_info.h"
+
+#include "frame_record.h"
+#include "time_base.h"
+
+namespace translator {
+
+void TraceInfo::Accumulate(FrameRecord& frame) {
+    if (frame.nonData) {
+        ++nonDataFrames;
+    }
+    ++framesRead;
+    bytesRead += frame.frameLength;
+    if (startTime == 0) {
+        startTime = frame.seconds;
+    }
+    if (maxTruncatedLength < frame.capturedLength && frame.capturedLength < frame.frameLength) {
+        maxTruncatedLength = frame.capturedLength;
+    }
+    if (frame.frameLength > maxFrameLength) {
+        maxFrameLength = frame.frameLength;
+    }
+    if (frame.microseconds >= 1000000u) {
+        frame.seconds += frame.microseconds / 1000000u;
+        frame.microseconds %= 1000000u;
+    }
+    if (interfaceType == IF_ETHERNET && (frame.flags & FRAME_ALIGNMENT_ERROR)) {
+        frame.flags |= FRAME_CRC_ERROR;
+    }
+    if (frame.seconds == 0 && frame.microseconds == 0) {
+        return;
+    }
+    bool noneYet = firstSeconds == 0 && firstMicros == 0;
+    if (noneYet || frame.seconds < firstSeconds ||
+        (frame.seconds == firstSeconds && frame.microseconds < firstMicros)) {
+        firstSeconds = frame.seconds;
+        firstMicros = frame.microseconds;
+    }
+    bool noLastYet = lastSeconds == 0 && lastMicros == 0;
+    if (noLastYet || frame.seconds > lastSeconds ||
+        (frame.seconds == lastSeconds && frame.microseconds > lastMicros)) {
+        lastSeconds = frame.seconds;
+        lastMicros = frame.microseconds;
+    }
+}
+
+int32_t TraceInfo::TimeZoneBiasSeconds() const { return translator::TimeZoneBiasSeconds(startTime); }
+
+}  // namespace translator

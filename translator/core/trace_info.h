@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+
+#include "format_table.h"
+
+namespace translator {
+
+struct FrameRecord;
+
+// What one source file says about itself, plus statistics of the frames read.
+struct TraceInfo {
+    int32_t format = FMT_UN;
+    int32_t lineRate = 0;
+    char comment[300] = {};
+    int64_t totalFrames = -1;
+    int32_t interfaceType = IF_UNKNOWN;
+    int32_t wanType = WAN_NONE;
+    char notes[2048] = {};
+    uint32_t startTime = 0;
+    uint32_t firstSeconds = 0;
+    uint32_t lastSeconds = 0;
+    uint32_t firstMicros = 0;
+    uint32_t lastMicros = 0;
+    int64_t framesRead = 0;
+    int64_t nonDataFrames = 0;
+    int64_t bytesRead = 0;
+    int32_t maxTruncatedLength = 0;
+    int32_t maxFrameLength = 0;
+    int32_t percentDone = 0;
+    int64_t framesWritten = 0;
+
+    void Reset() { *this = TraceInfo{}; }
+    // Counts one frame read and normalises its timestamp and error marks.
+    void Accumulate(FrameRecord& frame);
+    int32_t TimeZoneBiasSeconds() const;
+};
+
+inline bool IsAtm(const TraceInfo& info) { return IsAtmInterface(info.interfaceType); }
+inline bool IsLanGroup(const TraceInfo& info) { return IsLanGroupInterface(info.interfaceType); }
+inline bool IsWanFamily(const TraceInfo& info) { return IsWanFamilyInterface(info.interfaceType); }
+
+}  // namespace translator

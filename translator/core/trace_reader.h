@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "buffered_file.h"
+#include "convert_options.h"
+#include "frame_record.h"
+#include "sink_user.h"
+#include "trace_info.h"
+
+namespace translator {
+
+class TraceWriter;
+
+// Base of every reader. A reader serves any number of files in turn: Open,
+// ReadFrame until false, Close.
+class TraceReader : public SinkUser {
+public:
+    ~TraceReader() override = default;
+
+    // Opens and closes path; the reader's info when it is of this format, else null.
+    virtual TraceInfo* Probe(const std::string& path);
+    // The conversion loop: streams every frame of source into writer.
+    bool Convert(const std::string& source, TraceWriter& writer, const ConvertOptions& options);
+    // Whether this module reads formatId on the interface and WAN type of info.
+    virtual bool Supports(int formatId, const TraceInfo& info) const;
+    // Passes text on only while the sink has no message yet: the first error stays.
+    void ReportError(const char* text);
+
+    virtual bool Open(const std::string& path);
+    virtual void Close();
+    virtual bool ReadFrame();
+    virtual bool UpdateProgress();
+
+    TraceInfo info;
+    FrameRecord frame;
+    ConvertOptions options;
+
+protected:
+    // Progress by frame count; false when no usable total is known.
+    bool UpdateProgressByFrames();
+};
+
+// Base of the readers that parse a file themselves.
+class FileTraceReader : public TraceReader {
+public:
+    ~FileTraceReader() override { FileTraceReader::Close(); }
+
+    bool Open(const std::string& path) override;
+    void Close() override;
+    bool UpdateProgress() override;
+
+    bool ReadBytes(void* buffer, size_t n) { return file.Read(buffer, n); }
+
+    InputFile file;
+    int64_t fileSize = 0;
+};
+
+}  // namespace translator

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "buffered_file.h"
+#include "convert_options.h"
+#include "frame_record.h"
+#include "sink_user.h"
+#include "trace_info.h"
+
+namespace translator {
+
+// Base of every writer. Calling order for one file: Create, WriteHeader,
+// WriteFrame per frame, FinishFile, Close.
+class TraceWriter : public SinkUser {
+public:
+    static constexpr int64_t kDefaultMaxFrames = 0x7FFFFFFF;
+
+    ~TraceWriter() override = default;
+
+    virtual bool Supports(int formatId, const TraceInfo& info) const;
+    virtual bool Create(const std::string& path, int formatId, const ConvertOptions& options);
+    virtual bool WriteHeader(const TraceInfo& info);
+    virtual bool WriteFrame(const TraceInfo& info, const FrameRecord& frame);
+    // Writes what depends on the whole trace; skipped after a failure or cancel.
+    virtual bool FinishFile(const TraceInfo& info);
+    virtual bool Close();
+    virtual int64_t MaxFrames() const { return kDefaultMaxFrames; }
+};
+
+// Base of the writers that write a file themselves.
+class FileTraceWriter : public TraceWriter {
+public:
+    ~FileTraceWriter() override { file.Close(); }
+
+    bool Create(const std::string& path, int formatId, const ConvertOptions& options) override;
+    bool Close() override;
+
+    bool WriteBytes(const void* data, int64_t n);
+    // Reserves n bytes of header that FinishFile fills in.
+    bool WriteZeros(int64_t n);
+
+    OutputFile file;
+    const ConvertOptions* options = nullptr;
+    int format = FMT_UN;
+};
+
+// Base of binary writers: adds the ".offset" side file that lists the byte
+// positions whose content differs from run to run.
+class BinaryTraceWriter : public FileTraceWriter {
+public:
+    ~BinaryTraceWriter() override { offsetStream.Close(); }
+
+    bool Create(const std::string& path, int formatId, const ConvertOptions& options) override;
+    bool Close() override;
+
+    // Lists count positions, starting offsetInRecord bytes past the current write position.
+    void MarkOffsets(int64_t offsetInRecord, int count);
+    void MarkField(const void* recordStart, const void* fieldAddress, int count) {
+        MarkOffsets(static_cast<const uint8_t*>(fieldAddress) -
+                        static_cast<const uint8_t*>(recordStart),
+                    count);
+    }
+
+    OutputFile offsetStream;
+};
+
+}  // namespace translator

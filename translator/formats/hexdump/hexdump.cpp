@@ -1,0 +1,99 @@
+#include "hexdump.h"
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "formats/tcpdump/tcpdump.h"
+
+namespace translator {
+
+namespace {
+constexpr int kBytesPerLine = 16;
+constexpr int kHalfLine = 8;
+}  // namespace
+
+bool HexDumpWriter::Supports(int formatId, const TraceInfo&) const { return formatId == FMT_TX; }
+
+bool HexDumpWriter::WriteHeader(const TraceInfo& info) {
+    char text[256];
+    int n = snprintf(text, sizeof text,
+                     "# Use text2pcap to generate a libpcap capture file.\r\n"
+                     "# text2pcap -l %u -t \"%%m/%%d/%%Y %%H:%%M:%%S.\" inputfile outputfile\r\n",
+                     pcap::LinkTypeFor(info, false, 1));
+    return WriteBytes(text, n) && file.Flush();
+}
+
+int FormatDumpLine(char* line, int offset, const uint8_t* bytes, int count) {
+    static const char kHex[] = "0123456789abcdef";
+    int n = snprintf(line, 16, "%06x ", static_cast<unsigned>(offset) & 0xFFFFFFu);
+    auto blanks = [&](int k) {
+        for (int j = 0; j < k; ++j) {
+            line[n++] = ' ';
+        }
+    };
+    for (int i = 0; i < kBytesPerLine; ++i) {
+        if (i < count) {
+            line[n++] = kHex[bytes[i] >> 4];
+            line[n++] = kHex[bytes[i] & 0xF];
+            line[n++] = ' ';
+        } else {
+            blanks(3);
+        }
+        if (i == kHalfLine - 1) {
+            blanks(3);
+        }
+    }
+    blanks(5);
+    for (int i = 0; i < count; ++i) {
+        line[n++] = bytes[i] >= ' ' && bytes[i] <= '~' ? static_cast<char>(bytes[i]) : '.';
+        if (i == kHalfLine - 1 && count > kHalfLine) {
+            blanks(3);
+        }
+    }
+    line[n++] = '\r';
+    line[n++] = '\n';
+    return n;
+}
+
+bool HexDumpWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
+    const int count = frame.capturedLength - (info.interfaceType == IF_ETHERNET ? 4 : 0);
+    if (count <= 0) {
+        return true;
+    }
+    std::string head = "\r\n";
+    char text[128];
+    if (options->hexdumpextended) {
+        snprintf(text, sizeof text, "# %d: ", static_cast<int>(info.framesRead));
+        head += text;
+        if (frame.flags & FRAME_DIR_LN) head += "LN ";
+        if (frame.flags & FRAME_DIR_EQ) head += "EQ ";
+        if (frame.flags & FRAME_CRC_ERROR) head += "CRC Error ";
+        head += "\r\n";
+    }
+    time_t seconds = frame.seconds;
+    struct tm local {};
+    if (localtime_r(&seconds, &local) != nullptr && local.tm_mon >= 0 && local.tm_mon < 12 &&
+        local.tm_mday <= 31) {
+        // Six digits: text2pcap reads the digits after the point as a fraction.
+        snprintf(text, sizeof text, "%02d/%02d/%02d %02d:%02d:%02d.%06u\r\n", local.tm_mon + 1,
+                 local.tm_mday, local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec,
+                 frame.microseconds);
+        head += text;
+    }
+    if (!WriteBytes(head.data(), static_cast<int64_t>(head.size()))) {
+        return false;
+    }
+    const uint8_t* bytes = frame.data.get();
+    char line[128];
+    for (int offset = 0; offset < count; offset += kBytesPerLine) {
+        int n = FormatDumpLine(line, offset, bytes + offset,
+                               count - offset < kBytesPerLine ? count - offset : kBytesPerLine);
+        if (!WriteBytes(line, n)) {
+            return false;
+        }
+    }
+    return file.Flush();
+}
+
+}  // namespace translator

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "core/trace_writer.h"
+
+namespace translator {
+
+// Text dump of every frame in the form text2pcap reads back.
+class HexDumpWriter : public FileTraceWriter {
+public:
+    bool Supports(int formatId, const TraceInfo& info) const override;
+    bool WriteHeader(const TraceInfo& info) override;
+    bool WriteFrame(const TraceInfo& info, const FrameRecord& frame) override;
+};
+
+// One dump line: offset, 16 hex positions and the printable characters.
+// Returns the length of the text put into line (at least 80 bytes of room).
+int FormatDumpLine(char* line, int offset, const uint8_t* bytes, int count);
+
+}  // namespace translator

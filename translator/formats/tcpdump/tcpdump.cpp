@@ -1,0 +1,308 @@
+#include "tcpdump.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "core/byte_order.h"
+#include "core/checksum.h"
+
+namespace translator {
+
+namespace pcap {
+
+uint32_t LinkTypeFor(const TraceInfo& info, bool removeAtm, uint32_t fallback) {
+    const int type = info.interfaceType;
+    const int wan = info.wanType;
+    if (type == IF_ETHERNET) return 1;
+    if (type == IF_TOKEN_RING) return 6;
+    if (type == IF_ARCNET) return 7;
+    if (wan == WAN_PPP) return 9;
+    if (type == IF_FDDI) return 10;
+    if (IsAtmInterface(type)) return removeAtm ? 1 : 123;
+    if (wan == WAN_RAW_IP) return 101;
+    if (wan == WAN_HDLC) return 104;
+    if (type == IF_802_11) return 105;
+    if (wan == WAN_FRAME_RELAY) return 107;
+    return fallback;
+}
+
+namespace {
+
+struct LinkTypeRow {
+    uint32_t linkType;
+    int32_t interfaceType;
+    int32_t wanType;
+    int32_t lineRate;
+};
+
+// Link types the reader accepts; any other rejects the file.
+constexpr LinkTypeRow kReadLinkTypes[] = {
+    {1, IF_ETHERNET, WAN_NONE, 0},        {6, IF_TOKEN_RING, WAN_NONE, 0},
+    {7, IF_ARCNET, WAN_NONE, 0},          {9, IF_WAN, WAN_PPP, 0},
+    {10, IF_FDDI, WAN_NONE, 0},           {11, IF_ATM, WAN_NONE, 0},
+    {19, IF_ATM, WAN_NONE, 0},            {123, IF_ATM, WAN_NONE, 0},
+    {100, IF_ETHERNET, WAN_NONE, 100000000}, {104, IF_WAN, WAN_HDLC, 0},
+    {121, IF_WAN, WAN_HDLC, 0},           {105, IF_802_11, WAN_NONE, 1000000},
+    {107, IF_WAN, WAN_FRAME_RELAY, 0},
+};
+
+const LinkTypeRow* FindLinkType(uint32_t linkType) {
+    for (const auto& row : kReadLinkTypes) {
+        if (row.linkType == linkType) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+}  // namespace pcap
+
+bool TcpdumpReader::Supports(int formatId, const TraceInfo& info) const {
+    if (formatId != FMT_TD) {
+        return false;
+    }
+    const int type = info.interfaceType;
+    const int wan = info.wanType;
+    return type == IF_ETHERNET || type == IF_TOKEN_RING || type == IF_FDDI || type == IF_802_11 ||
+           wan == WAN_HDLC || wan == WAN_PPP || wan == WAN_FRAME_RELAY;
+}
+
+bool TcpdumpReader::Open(const std::string& path) {
+    if (!FileTraceReader::Open(path)) {
+        return false;
+    }
+    swapped_ = extension8_ = trailer4_ = nanoTimestamps_ = microFromNano_ = false;
+    info.Reset();
+    uint8_t header[pcap::FileHeader::kSize];
+    if (!file.Seek(0) || !ReadBytes(header, sizeof header) || !ParseHeader(header) ||
+        !file.Seek(pcap::FileHeader::kSize)) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool TcpdumpReader::ParseHeader(const uint8_t* header) {
+    using pcap::FileHeader;
+    const uint32_t magic = LoadLE32(header + FileHeader::kMagic);
+    switch (magic) {
+        case pcap::kMagicStandard:
+            break;
+        case pcap::kMagicStandardSwapped:
+            swapped_ = true;
+            break;
+        case pcap::kMagicModified:
+            extension8_ = true;
+            break;
+        case pcap::kMagicModifiedSwapped:
+            swapped_ = extension8_ = true;
+            break;
+        case pcap::kMagicNano:
+            nanoTimestamps_ = true;
+            break;
+        case pcap::kMagicNanoSwapped:
+            swapped_ = nanoTimestamps_ = true;
+            break;
+        default:
+            return false;
+    }
+    if (magic == pcap::kMagicStandard &&
+        !ProbeLayout(Load32(header + FileHeader::kSnapLength, false))) {
+        return false;
+    }
+    if (Load16(header + FileHeader::kVersionMajor, swapped_) < 2) {
+        return false;
+    }
+    const pcap::LinkTypeRow* link =
+        pcap::FindLinkType(Load32(header + FileHeader::kLinkType, swapped_));
+    if (link == nullptr) {
+        return false;
+    }
+    info.format = FMT_TD;
+    info.interfaceType = link->interfaceType;
+    info.wanType = link->wanType;
+    info.lineRate = DefaultLineRate(info.interfaceType, link->lineRate);
+    microFromNano_ = LoadBE32(header + FileHeader::kAccuracy) == 3;
+    return true;
+}
+
+// Reads the lengths of what would be the second record if the first record
+// (its header read at offset 24) were followed by gap bytes besides its data.
+bool TcpdumpReader::ReadSecondRecordLengths(int64_t gap, uint32_t* included,
+                                            uint32_t* original) {
+    using pcap::RecordHeader;
+    uint8_t record[RecordHeader::kSize];
+    if (!file.Seek(pcap::FileHeader::kSize) || !ReadBytes(record, sizeof record)) {
+        return false;
+    }
+    const uint32_t firstLength = LoadLE32(record + RecordHeader::kIncludedLength);
+    if (!file.Skip(int64_t{firstLength} + gap) || !ReadBytes(record, sizeof record)) {
+        return false;
+    }
+    *included = LoadLE32(record + RecordHeader::kIncludedLength);
+    *original = LoadLE32(record + RecordHeader::kOriginalLength);
+    return true;
+}
+
+// Files with the standard little-endian magic come in three record layouts;
+// the second record header tells which one this file uses.
+bool TcpdumpReader::ProbeLayout(uint32_t snapLength) {
+    // A file that ends before a second record can be read in any layout.
+    const int64_t size = file.Size();
+    uint8_t first[pcap::RecordHeader::kSize];
+    if (!file.Seek(pcap::FileHeader::kSize) || !ReadBytes(first, sizeof first)) {
+        return size == pcap::FileHeader::kSize;
+    }
+    const int64_t firstEnd = pcap::FileHeader::kSize + pcap::RecordHeader::kSize +
+                             int64_t{LoadLE32(first + pcap::RecordHeader::kIncludedLength)};
+    if (size == firstEnd) {
+        return true;
+    }
+    uint32_t included = 0;
+    uint32_t original = 0;
+    if (ReadSecondRecordLengths(0, &included, &original)) {
+        if (snapLength != 0 && included > snapLength) {
+            if (included < pcap::kProbeLengthLimit && included <= original) {
+                extension8_ = true;
+                return true;
+            }
+        } else {
+            extension8_ = included == 0 && original == 0;
+            return true;
+        }
+    }
+    return ProbeTrailerLayout();
+}
+
+bool TcpdumpReader::ProbeTrailerLayout() {
+    uint32_t included = 0;
+    uint32_t original = 0;
+    if (!ReadSecondRecordLengths(pcap::kTrailerSize, &included, &original)) {
+        return false;
+    }
+    trailer4_ = included < pcap::kProbeLengthLimit && original < pcap::kProbeLengthLimit &&
+                original >= included;
+    return trailer4_;
+}
+
+bool TcpdumpReader::ReadFrame() {
+    using pcap::RecordHeader;
+    uint8_t record[RecordHeader::kSize];
+    if (!ReadBytes(record, sizeof record)) {
+        return false;
+    }
+    frame.Reset();
+    frame.seconds = Load32(record + RecordHeader::kSeconds, swapped_);
+    const uint32_t subSecond = Load32(record + RecordHeader::kSubSecond, swapped_);
+    if (nanoTimestamps_) {
+        frame.nanoseconds = subSecond % 1000;
+        frame.microseconds = subSecond / 1000;
+    } else if (microFromNano_) {
+        frame.microseconds = subSecond / 1000;
+    } else {
+        frame.microseconds = subSecond;
+    }
+    uint32_t included = Load32(record + RecordHeader::kIncludedLength, swapped_);
+    uint32_t original = Load32(record + RecordHeader::kOriginalLength, swapped_);
+    if (included > original) {
+        std::swap(included, original);
+    }
+    if (included > static_cast<uint32_t>(MAX_FRAME_LENGTH) || included == 0) {
+        return false;
+    }
+    if (extension8_ && !file.Skip(pcap::kModifiedExtensionSize)) {
+        return false;
+    }
+    const int32_t length = static_cast<int32_t>(included);
+    uint8_t* bytes = frame.SetData(nullptr, std::max(length, 60) + 4);
+    if (!ReadBytes(bytes, included)) {
+        return false;
+    }
+    if (trailer4_ && !file.Skip(pcap::kTrailerSize)) {
+        return false;
+    }
+    frame.capturedLength = length;
+    frame.frameLength = static_cast<int32_t>(std::min<uint32_t>(original, INT32_MAX));
+    if (info.interfaceType == IF_802_11) {
+        frame.wlanRate = 22;
+        frame.wlanChannel = 1;
+        frame.wlanSignal = 100;
+        frame.wlanNoise = 0;
+    }
+    return true;
+}
+
+bool TcpdumpWriter::Supports(int formatId, const TraceInfo& info) const {
+    if (formatId != FMT_TD) {
+        return false;
+    }
+    const int wan = info.wanType;
+    return IsLanGroup(info) || IsAtm(info) || info.interfaceType == IF_802_11 ||
+           info.interfaceType == IF_ARCNET || wan == WAN_FRAME_RELAY || wan == WAN_PPP ||
+           wan == WAN_HDLC;
+}
+
+bool TcpdumpWriter::WriteHeader(const TraceInfo&) { return WriteZeros(pcap::FileHeader::kSize); }
+
+bool TcpdumpWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
+    using pcap::RecordHeader;
+    int32_t included = frame.capturedLength;
+    int32_t original = frame.frameLength;
+    const uint8_t* bytes = frame.data.get();
+    if (IsAtm(info) && options->pcapremoveatm) {
+        included = included > pcap::kAtmPrefixSize ? included - pcap::kAtmPrefixSize : 0;
+        original = original > pcap::kAtmPrefixSize ? original - pcap::kAtmPrefixSize : 0;
+        bytes += pcap::kAtmPrefixSize;
+    }
+    const bool bigEndian = options->pcapbyteswapped;
+    uint8_t record[RecordHeader::kSize];
+    MarkField(record, record + RecordHeader::kSeconds, 4);
+    MarkField(record, record + RecordHeader::kSubSecond, 4);
+    const uint32_t subSecond = options->pcapnanoseconds
+                                   ? frame.microseconds * 1000 + frame.nanoseconds
+                                   : frame.microseconds;
+    Store32(record + RecordHeader::kSeconds, frame.seconds, bigEndian);
+    Store32(record + RecordHeader::kSubSecond, subSecond, bigEndian);
+    Store32(record + RecordHeader::kIncludedLength, static_cast<uint32_t>(included), bigEndian);
+    Store32(record + RecordHeader::kOriginalLength, static_cast<uint32_t>(original), bigEndian);
+    if (!WriteBytes(record, sizeof record)) {
+        return false;
+    }
+    if (options->pcapmodified && !WriteZeros(pcap::kModifiedExtensionSize)) {
+        return false;
+    }
+    if (included > 0 && !WriteBytes(bytes, included)) {
+        return false;
+    }
+    return file.Flush();
+}
+
+bool TcpdumpWriter::FinishFile(const TraceInfo& info) {
+    using pcap::FileHeader;
+    if (!file.IsOpen()) {
+        return false;
+    }
+    const bool bigEndian = options->pcapbyteswapped;
+    uint32_t magic;
+    if (options->pcapnanoseconds) {
+        magic = bigEndian ? pcap::kMagicNanoSwapped : pcap::kMagicNano;
+    } else if (bigEndian) {
+        magic = options->pcapmodified ? pcap::kMagicModifiedSwapped : pcap::kMagicStandardSwapped;
+    } else {
+        magic = options->pcapmodified ? pcap::kMagicModified : pcap::kMagicStandard;
+    }
+    int32_t snapLength = options->slice                ? options->bytes
+                         : info.maxTruncatedLength > 0 ? info.maxTruncatedLength
+                                                       : info.maxFrameLength;
+    uint8_t header[FileHeader::kSize] = {};
+    StoreLE32(header + FileHeader::kMagic, magic);
+    Store16(header + FileHeader::kVersionMajor, 2, bigEndian);
+    Store16(header + FileHeader::kVersionMinor, 4, bigEndian);
+    Store32(header + FileHeader::kSnapLength, static_cast<uint32_t>(snapLength), bigEndian);
+    Store32(header + FileHeader::kLinkType, pcap::LinkTypeFor(info, options->pcapremoveatm, 0),
+            bigEndian);
+    return file.Seek(0) && WriteBytes(header, sizeof header);
+}
+
+}  // namespace translator

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+
+#include "core/trace_reader.h"
+#include "core/trace_writer.h"
+
+namespace translator {
+
+// On-disk layout of tcpdump/libpcap files.
+namespace pcap {
+
+constexpr uint32_t kMagicStandard = 0xA1B2C3D4;
+constexpr uint32_t kMagicStandardSwapped = 0xD4C3B2A1;
+constexpr uint32_t kMagicModified = 0xA1B2CD34;
+constexpr uint32_t kMagicModifiedSwapped = 0x34CDB2A1;
+constexpr uint32_t kMagicNano = 0xA1B23C4D;
+constexpr uint32_t kMagicNanoSwapped = 0x4D3CB2A1;
+
+// File header, 24 bytes, fields in the file's byte order.
+struct FileHeader {
+    static constexpr int kSize = 24;
+    static constexpr int kMagic = 0;
+    static constexpr int kVersionMajor = 4;
+    static constexpr int kVersionMinor = 6;
+    static constexpr int kTimeZone = 8;
+    static constexpr int kAccuracy = 12;
+    static constexpr int kSnapLength = 16;
+    static constexpr int kLinkType = 20;
+};
+
+// Record header, 16 bytes, before the frame bytes.
+struct RecordHeader {
+    static constexpr int kSize = 16;
+    static constexpr int kSeconds = 0;
+    static constexpr int kSubSecond = 4;
+    static constexpr int kIncludedLength = 8;
+    static constexpr int kOriginalLength = 12;
+};
+
+constexpr int kModifiedExtensionSize = 8;
+constexpr int kTrailerSize = 4;
+constexpr int kAtmPrefixSize = 15;
+// Lengths the layout probe accepts as plausible for a second record.
+constexpr uint32_t kProbeLengthLimit = 8096;
+
+// Link type for a trace, tested in the fixed order of the link-type list;
+// fallback when no entry matches.
+uint32_t LinkTypeFor(const TraceInfo& info, bool removeAtm, uint32_t fallback);
+
+}  // namespace pcap
+
+class TcpdumpReader : public FileTraceReader {
+public:
+    bool Supports(int formatId, const TraceInfo& info) const override;
+    bool Open(const std::string& path) override;
+    bool ReadFrame() override;
+
+private:
+    bool ParseHeader(const uint8_t* header);
+    bool ProbeLayout(uint32_t snapLength);
+    bool ProbeTrailerLayout();
+    bool ReadSecondRecordLengths(int64_t gap, uint32_t* included, uint32_t* original);
+
+    bool swapped_ = false;
+    bool extension8_ = false;
+    bool trailer4_ = false;
+    bool nanoTimestamps_ = false;
+    bool microFromNano_ = false;
+};
+
+class TcpdumpWriter : public BinaryTraceWriter {
+public:
+    bool Supports(int formatId, const TraceInfo& info) const override;
+    bool WriteHeader(const TraceInfo& info) override;
+    bool WriteFrame(const TraceInfo& info, const FrameRecord& frame) override;
+    bool FinishFile(const TraceInfo& info) override;
+};
+
+}  // namespace translator
