@@ -15,9 +15,11 @@ int main(int argc, char** argv) {
     }
     const std::string dir = argv[1];
     std::filesystem::create_directories(dir);
-    const std::vector<PcapRecord> records = {
-        {1000, 1, RampFrame(64), 0}, {1001, 2, RampFrame(100, 7), 1518}, {1002, 999999, RampFrame(60), 0}};
-    const uint32_t magics[] = {0xA1B2C3D4, 0xD4C3B2A1, 0xA1B2CD34, 0x34CDB2A1, 0xA1B23C4D, 0x4D3CB2A1};
+    const std::vector<PcapRecord> records = {{1000, 1, RampFrame(64), 0},
+                                             {1001, 2, RampFrame(100, 7), 1518},
+                                             {1002, 999999, RampFrame(60), 0}};
+    const uint32_t magics[] = {0xA1B2C3D4, 0xD4C3B2A1, 0xA1B2CD34,
+                               0x34CDB2A1, 0xA1B23C4D, 0x4D3CB2A1};
     int n = 0;
     for (uint32_t magic : magics) {
         const bool big = (magic & 0xFF) == 0xA1;

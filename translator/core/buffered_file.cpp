@@ -32,7 +32,9 @@ bool WriteAll(int fd, const uint8_t* data, size_t n) {
 
 }  // namespace
 
-InputFile::~InputFile() { Close(); }
+InputFile::~InputFile() {
+    Close();
+}
 
 bool InputFile::Open(const std::string& path) {
     Close();
@@ -121,7 +123,8 @@ bool InputFile::Seek(int64_t position) {
     if (fd_ < 0 || position < 0) {
         return false;
     }
-    if (position >= bufferStart_ && position <= bufferStart_ + static_cast<int64_t>(bufferLength_)) {
+    if (position >= bufferStart_ &&
+        position <= bufferStart_ + static_cast<int64_t>(bufferLength_)) {
         bufferPos_ = static_cast<size_t>(position - bufferStart_);
         return true;
     }
@@ -148,7 +151,9 @@ bool InputFile::Identity(dev_t* device, ino_t* inode) const {
     return true;
 }
 
-OutputFile::~OutputFile() { Close(); }
+OutputFile::~OutputFile() {
+    Close();
+}
 
 bool OutputFile::Create(const std::string& path) {
     Close();
@@ -192,7 +197,9 @@ bool OutputFile::Commit() {
     return true;
 }
 
-bool OutputFile::Flush() { return pending_ >= kFlushThreshold ? Commit() : !failed_ && fd_ >= 0; }
+bool OutputFile::Flush() {
+    return pending_ >= kFlushThreshold ? Commit() : !failed_ && fd_ >= 0;
+}
 
 bool OutputFile::Write(const void* data, size_t n) {
     if (fd_ < 0 || failed_) {

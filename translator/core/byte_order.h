@@ -6,7 +6,9 @@
 // little- and big-endian fields in byte buffers.
 namespace translator {
 
-constexpr uint16_t Swap16(uint16_t v) { return static_cast<uint16_t>((v >> 8) | (v << 8)); }
+constexpr uint16_t Swap16(uint16_t v) {
+    return static_cast<uint16_t>((v >> 8) | (v << 8));
+}
 
 constexpr uint32_t Swap32(uint32_t v) {
     return (v >> 24) | ((v >> 8) & 0x0000FF00u) | ((v << 8) & 0x00FF0000u) | (v << 24);
@@ -18,11 +20,19 @@ constexpr uint64_t Swap64(uint64_t v) {
            Swap32(static_cast<uint32_t>(v >> 32));
 }
 
-constexpr uint16_t Swap16If(uint16_t v, bool flag) { return flag ? Swap16(v) : v; }
-constexpr uint32_t Swap32If(uint32_t v, bool flag) { return flag ? Swap32(v) : v; }
+constexpr uint16_t Swap16If(uint16_t v, bool flag) {
+    return flag ? Swap16(v) : v;
+}
+constexpr uint32_t Swap32If(uint32_t v, bool flag) {
+    return flag ? Swap32(v) : v;
+}
 
-inline uint16_t LoadLE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint16_t LoadBE16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+inline uint16_t LoadLE16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+inline uint16_t LoadBE16(const uint8_t* p) {
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
 
 inline uint32_t LoadLE32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |

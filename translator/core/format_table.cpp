@@ -67,18 +67,28 @@ const char* const kInterfaceNames[] = {
 };
 
 const char* const kWanNames[] = {
-    "Unknown WAN Type", "HDLC", "SDLC",        "X25",    "ISDN", "PPP",
-    "LAPB",             "LAPD", "Frame Relay", "Raw IP", "",
+    "Unknown WAN Type", "HDLC",   "SDLC", "X25", "ISDN", "PPP", "LAPB", "LAPD",
+    "Frame Relay",      "Raw IP", "",
 };
 
-const FormatRow& Row(int id) { return FormatTable[id >= 0 && id < kFormatCount ? id : 0]; }
+const FormatRow& Row(int id) {
+    return FormatTable[id >= 0 && id < kFormatCount ? id : 0];
+}
 
 }  // namespace
 
-const char* FormatName(int id) { return Row(id).name; }
-const char* FormatCode(int id) { return Row(id).code; }
-const char* FormatExtension(int id) { return Row(id).extension; }
-const char* FormatSuffix(int id) { return Row(id).suffix; }
+const char* FormatName(int id) {
+    return Row(id).name;
+}
+const char* FormatCode(int id) {
+    return Row(id).code;
+}
+const char* FormatExtension(int id) {
+    return Row(id).extension;
+}
+const char* FormatSuffix(int id) {
+    return Row(id).suffix;
+}
 
 FormatId FindFormat(const char* text) {
     if (text == nullptr) {
@@ -101,7 +111,9 @@ const char* WanName(int type) {
     return type >= WAN_UNKNOWN && type <= WAN_NONE ? kWanNames[type] : kWanNames[0];
 }
 
-bool IsAtmInterface(int type) { return type >= IF_ATM && type <= IF_ATM_25M; }
+bool IsAtmInterface(int type) {
+    return type >= IF_ATM && type <= IF_ATM_25M;
+}
 
 bool IsLanGroupInterface(int type) {
     return type == IF_ETHERNET || type == IF_TOKEN_RING || type == IF_FDDI;

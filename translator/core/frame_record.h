@@ -35,6 +35,8 @@ struct FrameRecord {
     FrameRecord() = default;
     FrameRecord(const FrameRecord&) = delete;
     FrameRecord& operator=(const FrameRecord&) = delete;
+    FrameRecord(FrameRecord&&) = default;
+    FrameRecord& operator=(FrameRecord&&) = default;
 
     // Clears every field but the buffer.
     void Reset();

@@ -6,9 +6,9 @@
 namespace translator {
 
 namespace {
-const char* const kMonthNames[] = {"January", "February", "March",     "April",
-                                   "May",     "June",     "July",      "August",
-                                   "September", "October", "November", "December"};
+const char* const kMonthNames[] = {"January",   "February", "March",    "April",
+                                   "May",       "June",     "July",     "August",
+                                   "September", "October",  "November", "December"};
 }  // namespace
 
 std::string FormatDate(uint32_t t) {

@@ -11,21 +11,43 @@ constexpr uint32_t kSeconds1904To1970 = 2082844800u;
 constexpr uint64_t kSeconds1601To1970 = 11644473600ull;
 constexpr uint32_t kSecondsPerDay = 86400u;
 
-inline uint64_t SecondsToMicros(uint64_t s) { return s * 1000000ull; }
-inline uint64_t MicrosToSeconds(uint64_t us) { return us / 1000000ull; }
-inline uint32_t MicrosRemainder(uint64_t us) { return static_cast<uint32_t>(us % 1000000ull); }
-inline uint64_t TimesThousand(uint64_t v) { return v * 1000ull; }
-inline uint64_t DivThousand(uint64_t v) { return v / 1000ull; }
+inline uint64_t SecondsToMicros(uint64_t s) {
+    return s * 1000000ull;
+}
+inline uint64_t MicrosToSeconds(uint64_t us) {
+    return us / 1000000ull;
+}
+inline uint32_t MicrosRemainder(uint64_t us) {
+    return static_cast<uint32_t>(us % 1000000ull);
+}
+inline uint64_t TimesThousand(uint64_t v) {
+    return v * 1000ull;
+}
+inline uint64_t DivThousand(uint64_t v) {
+    return v / 1000ull;
+}
 
-inline uint32_t StartOfDay(uint32_t s) { return s - s % kSecondsPerDay; }
-inline uint32_t SecondsOfDay(uint32_t s) { return s % kSecondsPerDay; }
+inline uint32_t StartOfDay(uint32_t s) {
+    return s - s % kSecondsPerDay;
+}
+inline uint32_t SecondsOfDay(uint32_t s) {
+    return s % kSecondsPerDay;
+}
 
 // Modulo 2^32, like the fields that hold them.
-inline uint32_t UnixTo1904(uint32_t s) { return s + kSeconds1904To1970; }
-inline uint32_t From1904ToUnix(uint32_t s) { return s - kSeconds1904To1970; }
+inline uint32_t UnixTo1904(uint32_t s) {
+    return s + kSeconds1904To1970;
+}
+inline uint32_t From1904ToUnix(uint32_t s) {
+    return s - kSeconds1904To1970;
+}
 
-inline uint64_t UnixTo1601(uint32_t s) { return s + kSeconds1601To1970; }
-inline uint32_t From1601ToUnix(uint64_t s) { return static_cast<uint32_t>(s - kSeconds1601To1970); }
+inline uint64_t UnixTo1601(uint32_t s) {
+    return s + kSeconds1601To1970;
+}
+inline uint32_t From1601ToUnix(uint64_t s) {
+    return static_cast<uint32_t>(s - kSeconds1601To1970);
+}
 
 // "Month D, YYYY  hh:mm:ss" in local time; empty when the time cannot be converted.
 std::string FormatDate(uint32_t t);

@@ -44,6 +44,8 @@ void TraceInfo::Accumulate(FrameRecord& frame) {
     }
 }
 
-int32_t TraceInfo::TimeZoneBiasSeconds() const { return translator::TimeZoneBiasSeconds(startTime); }
+int32_t TraceInfo::TimeZoneBiasSeconds() const {
+    return translator::TimeZoneBiasSeconds(startTime);
+}
 
 }  // namespace translator

@@ -36,8 +36,14 @@ struct TraceInfo {
     int32_t TimeZoneBiasSeconds() const;
 };
 
-inline bool IsAtm(const TraceInfo& info) { return IsAtmInterface(info.interfaceType); }
-inline bool IsLanGroup(const TraceInfo& info) { return IsLanGroupInterface(info.interfaceType); }
-inline bool IsWanFamily(const TraceInfo& info) { return IsWanFamilyInterface(info.interfaceType); }
+inline bool IsAtm(const TraceInfo& info) {
+    return IsAtmInterface(info.interfaceType);
+}
+inline bool IsLanGroup(const TraceInfo& info) {
+    return IsLanGroupInterface(info.interfaceType);
+}
+inline bool IsWanFamily(const TraceInfo& info) {
+    return IsWanFamilyInterface(info.interfaceType);
+}
 
 }  // namespace translator

@@ -15,7 +15,9 @@ TraceInfo* TraceReader::Probe(const std::string& path) {
     return &info;
 }
 
-bool TraceReader::Supports(int, const TraceInfo&) const { return false; }
+bool TraceReader::Supports(int, const TraceInfo&) const {
+    return false;
+}
 
 void TraceReader::ReportError(const char* text) {
     ProgressSink& sink = Sink();
@@ -24,14 +26,20 @@ void TraceReader::ReportError(const char* text) {
     }
 }
 
-bool TraceReader::Open(const std::string&) { return false; }
+bool TraceReader::Open(const std::string&) {
+    return false;
+}
 void TraceReader::Close() {}
-bool TraceReader::ReadFrame() { return false; }
-bool TraceReader::UpdateProgress() { return UpdateProgressByFrames(); }
+bool TraceReader::ReadFrame() {
+    return false;
+}
+bool TraceReader::UpdateProgress() {
+    return UpdateProgressByFrames();
+}
 
 bool TraceReader::UpdateProgressByFrames() {
-    int64_t total = options.convertall ? info.totalFrames
-                                       : options.convertto - options.convertfrom + 1;
+    int64_t total =
+        options.convertall ? info.totalFrames : options.convertto - options.convertfrom + 1;
     if (!options.convertall && options.convertto < options.convertfrom) {
         return false;
     }

@@ -4,12 +4,24 @@
 
 namespace translator {
 
-bool TraceWriter::Supports(int, const TraceInfo&) const { return false; }
-bool TraceWriter::Create(const std::string&, int, const ConvertOptions&) { return true; }
-bool TraceWriter::WriteHeader(const TraceInfo&) { return true; }
-bool TraceWriter::WriteFrame(const TraceInfo&, const FrameRecord&) { return true; }
-bool TraceWriter::FinishFile(const TraceInfo&) { return true; }
-bool TraceWriter::Close() { return true; }
+bool TraceWriter::Supports(int, const TraceInfo&) const {
+    return false;
+}
+bool TraceWriter::Create(const std::string&, int, const ConvertOptions&) {
+    return true;
+}
+bool TraceWriter::WriteHeader(const TraceInfo&) {
+    return true;
+}
+bool TraceWriter::WriteFrame(const TraceInfo&, const FrameRecord&) {
+    return true;
+}
+bool TraceWriter::FinishFile(const TraceInfo&) {
+    return true;
+}
+bool TraceWriter::Close() {
+    return true;
+}
 
 bool FileTraceWriter::Create(const std::string& path, int formatId,
                              const ConvertOptions& convertOptions) {
@@ -25,7 +37,9 @@ bool FileTraceWriter::Create(const std::string& path, int formatId,
     return true;
 }
 
-bool FileTraceWriter::Close() { return file.Close(); }
+bool FileTraceWriter::Close() {
+    return file.Close();
+}
 
 bool FileTraceWriter::WriteBytes(const void* data, int64_t n) {
     return n <= 0 || file.Write(data, static_cast<size_t>(n));

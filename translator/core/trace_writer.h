@@ -58,9 +58,9 @@ public:
     // Lists count positions, starting offsetInRecord bytes past the current write position.
     void MarkOffsets(int64_t offsetInRecord, int count);
     void MarkField(const void* recordStart, const void* fieldAddress, int count) {
-        MarkOffsets(static_cast<const uint8_t*>(fieldAddress) -
-                        static_cast<const uint8_t*>(recordStart),
-                    count);
+        MarkOffsets(
+            static_cast<const uint8_t*>(fieldAddress) - static_cast<const uint8_t*>(recordStart),
+            count);
     }
 
     OutputFile offsetStream;

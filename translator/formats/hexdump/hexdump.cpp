@@ -13,7 +13,9 @@ constexpr int kBytesPerLine = 16;
 constexpr int kHalfLine = 8;
 }  // namespace
 
-bool HexDumpWriter::Supports(int formatId, const TraceInfo&) const { return formatId == FMT_TX; }
+bool HexDumpWriter::Supports(int formatId, const TraceInfo&) const {
+    return formatId == FMT_TX;
+}
 
 bool HexDumpWriter::WriteHeader(const TraceInfo& info) {
     char text[256];
@@ -66,9 +68,12 @@ bool HexDumpWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) 
     if (options->hexdumpextended) {
         snprintf(text, sizeof text, "# %d: ", static_cast<int>(info.framesRead));
         head += text;
-        if (frame.flags & FRAME_DIR_LN) head += "LN ";
-        if (frame.flags & FRAME_DIR_EQ) head += "EQ ";
-        if (frame.flags & FRAME_CRC_ERROR) head += "CRC Error ";
+        if (frame.flags & FRAME_DIR_LN)
+            head += "LN ";
+        if (frame.flags & FRAME_DIR_EQ)
+            head += "EQ ";
+        if (frame.flags & FRAME_CRC_ERROR)
+            head += "CRC Error ";
         head += "\r\n";
     }
     time_t seconds = frame.seconds;

@@ -13,16 +13,26 @@ namespace pcap {
 uint32_t LinkTypeFor(const TraceInfo& info, bool removeAtm, uint32_t fallback) {
     const int type = info.interfaceType;
     const int wan = info.wanType;
-    if (type == IF_ETHERNET) return 1;
-    if (type == IF_TOKEN_RING) return 6;
-    if (type == IF_ARCNET) return 7;
-    if (wan == WAN_PPP) return 9;
-    if (type == IF_FDDI) return 10;
-    if (IsAtmInterface(type)) return removeAtm ? 1 : 123;
-    if (wan == WAN_RAW_IP) return 101;
-    if (wan == WAN_HDLC) return 104;
-    if (type == IF_802_11) return 105;
-    if (wan == WAN_FRAME_RELAY) return 107;
+    if (type == IF_ETHERNET)
+        return 1;
+    if (type == IF_TOKEN_RING)
+        return 6;
+    if (type == IF_ARCNET)
+        return 7;
+    if (wan == WAN_PPP)
+        return 9;
+    if (type == IF_FDDI)
+        return 10;
+    if (IsAtmInterface(type))
+        return removeAtm ? 1 : 123;
+    if (wan == WAN_RAW_IP)
+        return 101;
+    if (wan == WAN_HDLC)
+        return 104;
+    if (type == IF_802_11)
+        return 105;
+    if (wan == WAN_FRAME_RELAY)
+        return 107;
     return fallback;
 }
 
@@ -37,12 +47,18 @@ struct LinkTypeRow {
 
 // Link types the reader accepts; any other rejects the file.
 constexpr LinkTypeRow kReadLinkTypes[] = {
-    {1, IF_ETHERNET, WAN_NONE, 0},        {6, IF_TOKEN_RING, WAN_NONE, 0},
-    {7, IF_ARCNET, WAN_NONE, 0},          {9, IF_WAN, WAN_PPP, 0},
-    {10, IF_FDDI, WAN_NONE, 0},           {11, IF_ATM, WAN_NONE, 0},
-    {19, IF_ATM, WAN_NONE, 0},            {123, IF_ATM, WAN_NONE, 0},
-    {100, IF_ETHERNET, WAN_NONE, 100000000}, {104, IF_WAN, WAN_HDLC, 0},
-    {121, IF_WAN, WAN_HDLC, 0},           {105, IF_802_11, WAN_NONE, 1000000},
+    {1, IF_ETHERNET, WAN_NONE, 0},
+    {6, IF_TOKEN_RING, WAN_NONE, 0},
+    {7, IF_ARCNET, WAN_NONE, 0},
+    {9, IF_WAN, WAN_PPP, 0},
+    {10, IF_FDDI, WAN_NONE, 0},
+    {11, IF_ATM, WAN_NONE, 0},
+    {19, IF_ATM, WAN_NONE, 0},
+    {123, IF_ATM, WAN_NONE, 0},
+    {100, IF_ETHERNET, WAN_NONE, 100000000},
+    {104, IF_WAN, WAN_HDLC, 0},
+    {121, IF_WAN, WAN_HDLC, 0},
+    {105, IF_802_11, WAN_NONE, 1000000},
     {107, IF_WAN, WAN_FRAME_RELAY, 0},
 };
 
@@ -129,8 +145,7 @@ bool TcpdumpReader::ParseHeader(const uint8_t* header) {
 
 // Reads the lengths of what would be the second record if the first record
 // (its header read at offset 24) were followed by gap bytes besides its data.
-bool TcpdumpReader::ReadSecondRecordLengths(int64_t gap, uint32_t* included,
-                                            uint32_t* original) {
+bool TcpdumpReader::ReadSecondRecordLengths(int64_t gap, uint32_t* included, uint32_t* original) {
     using pcap::RecordHeader;
     uint8_t record[RecordHeader::kSize];
     if (!file.Seek(pcap::FileHeader::kSize) || !ReadBytes(record, sizeof record)) {
@@ -243,7 +258,9 @@ bool TcpdumpWriter::Supports(int formatId, const TraceInfo& info) const {
            wan == WAN_HDLC;
 }
 
-bool TcpdumpWriter::WriteHeader(const TraceInfo&) { return WriteZeros(pcap::FileHeader::kSize); }
+bool TcpdumpWriter::WriteHeader(const TraceInfo&) {
+    return WriteZeros(pcap::FileHeader::kSize);
+}
 
 bool TcpdumpWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     using pcap::RecordHeader;

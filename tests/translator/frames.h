@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/trace_reader.h"
+
+namespace translator {
+
+// What a test compares of one frame.
+struct FrameSummary {
+    uint32_t seconds = 0;
+    uint32_t microseconds = 0;
+    uint32_t nanoseconds = 0;
+    int32_t frameLength = 0;
+    std::vector<uint8_t> bytes;
+
+    bool operator==(const FrameSummary&) const = default;
+};
+
+// Every frame a reader delivers from path; opened reports whether Open succeeded.
+inline std::vector<FrameSummary> ReadFrames(TraceReader& reader, const std::string& path,
+                                            bool* opened = nullptr) {
+    std::vector<FrameSummary> frames;
+    const bool ok = reader.Open(path);
+    if (opened != nullptr) {
+        *opened = ok;
+    }
+    if (!ok) {
+        return frames;
+    }
+    while (reader.ReadFrame()) {
+        const FrameRecord& f = reader.frame;
+        frames.push_back({f.seconds, f.microseconds, f.nanoseconds, f.frameLength,
+                          std::vector<uint8_t>(f.data.get(), f.data.get() + f.capturedLength)});
+    }
+    reader.Close();
+    return frames;
+}
+
+inline std::ostream& operator<<(std::ostream& out, const FrameSummary& f) {
+    return out << "{" << f.seconds << "s " << f.microseconds << "us " << f.nanoseconds << "ns len "
+               << f.frameLength << " captured " << f.bytes.size() << "}";
+}
+
+}  // namespace translator

@@ -1,0 +1,141 @@
+// Real captures: the corpus pcaps, the same packets written by an independent
+// converter, and text2pcap reading our HexDump output.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/console_progress.h"
+#include "core/engine.h"
+#include "formats/tcpdump/tcpdump.h"
+#include "support/files.h"
+#include "translator/frames.h"
+
+namespace translator {
+namespace {
+
+using namespace testsupport;
+
+std::string BaseName(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+#define REQUIRE_CORPUS()                                               \
+    const std::string corpus = CorpusDir();                            \
+    if (corpus.empty()) {                                              \
+        GTEST_SKIP() << "no capture corpus at " TRANSLATOR_CORPUS_DIR; \
+    }
+
+TEST(CorpusInterop, PeerVariantsGiveTheFramesOfTheirSource) {
+    REQUIRE_CORPUS();
+    int compared = 0;
+    for (const char* suffix : {".modpcap", ".nsec.pcap", ".rh61.pcap"}) {
+        for (const auto& variant : ListFiles(corpus + "/peer", suffix)) {
+            const std::string name = BaseName(variant);
+            const std::string source =
+                corpus + "/pcap/" + name.substr(0, name.size() - strlen(suffix)) + ".pcap";
+            TcpdumpReader reader;
+            bool opened = false;
+            auto frames = ReadFrames(reader, variant, &opened);
+            if (!opened) {
+                continue;
+            }
+            auto expected = ReadFrames(reader, source);
+            ASSERT_FALSE(expected.empty()) << source;
+            EXPECT_EQ(frames, expected) << variant;
+            ++compared;
+        }
+    }
+    // Every modified and nanosecond variant is read.
+    EXPECT_GE(compared, 22);
+}
+
+TEST(CorpusInterop, ReaderAcceptsWhatItsLinkTypesAllow) {
+    REQUIRE_CORPUS();
+    int accepted = 0;
+    for (const auto& path : ListFiles(corpus + "/pcap", ".pcap")) {
+        TcpdumpReader reader;
+        bool opened = false;
+        auto frames = ReadFrames(reader, path, &opened);
+        const std::string name = BaseName(path);
+        if (name.rfind("LINKTYPE_RAW", 0) == 0) {
+            EXPECT_FALSE(opened) << name;  // raw IP is written, never read
+        }
+        if (opened) {
+            ++accepted;
+            if (name != "empty.pcap") {
+                EXPECT_FALSE(frames.empty()) << name;
+            }
+        }
+    }
+    EXPECT_GE(accepted, 50);
+}
+
+TEST(CorpusInterop, HexDumpGoesBackThroughText2pcap) {
+    REQUIRE_CORPUS();
+    if (!HaveTool("text2pcap")) {
+        GTEST_SKIP() << "text2pcap is not installed";
+    }
+    TempDir dir;
+    TranslatorEngine engine;
+    ConsoleProgress quiet(fopen("/dev/null", "w"));
+    engine.SetSink(&quiet);
+    ConvertOptions options;
+    int checked = 0;
+    for (const auto& path : ListFiles(corpus + "/pcap", ".pcap")) {
+        TcpdumpReader reader;
+        auto source = ReadFrames(reader, path);
+        if (reader.info.interfaceType != IF_ETHERNET || source.empty()) {
+            continue;
+        }
+        const std::string text = dir.file(BaseName(path) + ".txt");
+        const std::string back = dir.file(BaseName(path) + ".back.pcap");
+        ASSERT_TRUE(engine.ConvertFile(path, text, FMT_TX, options)) << path;
+        // -a: a last line whose characters read like a hex byte ("23") is
+        // otherwise taken for data.
+        int status = -1;
+        RunCommand("TZ=UTC text2pcap -q -a -F pcap -l 1 -t \"%m/%d/%Y %H:%M:%S.%f\" " + text + " " +
+                       back + " 2>&1",
+                   &status);
+        ASSERT_EQ(status, 0) << path;
+        std::vector<FrameSummary> expected;
+        for (auto& f : source) {
+            if (f.bytes.size() > 4) {
+                f.bytes.resize(f.bytes.size() - 4);
+                f.frameLength = static_cast<int32_t>(f.bytes.size());
+                expected.push_back(f);
+            }
+        }
+        EXPECT_EQ(ReadFrames(reader, back), expected) << path;
+        ++checked;
+    }
+    EXPECT_GE(checked, 39);
+}
+
+TEST(CorpusInterop, EveryPrefixReadsToACleanEnd) {
+    REQUIRE_CORPUS();
+    TempDir dir;
+    const std::string cut = dir.file("prefix.pcap");
+    for (const auto& path : ListFiles(corpus + "/pcap", ".pcap")) {
+        const auto bytes = ReadFile(path);
+        std::vector<size_t> lengths;
+        if (bytes.size() <= 4096) {
+            for (size_t n = 0; n < bytes.size(); ++n)
+                lengths.push_back(n);
+        } else {
+            for (size_t i = 0; i < 200; ++i)
+                lengths.push_back(bytes.size() * i / 200);
+        }
+        for (size_t n : lengths) {
+            WriteFile(cut, std::vector<uint8_t>(bytes.begin(), bytes.begin() + n));
+            TcpdumpReader reader;
+            bool opened = false;
+            auto frames = ReadFrames(reader, cut, &opened);
+            for (const auto& f : frames) {
+                ASSERT_LE(static_cast<int32_t>(f.bytes.size()), f.frameLength) << path << " " << n;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace translator
