@@ -1,0 +1,271 @@
+// The translator run as a process: its report, exit status and the files it writes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "core/command_line.h"
+#include "support/files.h"
+#include "support/pcap_builder.h"
+
+namespace translator {
+namespace {
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+const std::vector<PcapRecord> kFrames = {
+    {1213853938, 538217, RampFrame(64), 0},
+    {1213853939, 946263, RampFrame(200, 9), 0},
+    {1213853940, 1, RampFrame(70, 3), 0},
+};
+
+// A private copy of the program, so that each test has its own settings file.
+struct Translator {
+    TempDir dir;
+    std::string program = dir.file("translator");
+
+    Translator() { fs::copy_file(TRANSLATOR_BIN_DIR "/translator", program); }
+
+    std::string Run(const std::string& arguments, int* status) {
+        return RunCommand("cd " + dir.path() + " && TZ=UTC " + program + " " + arguments, status);
+    }
+    void Settings(const std::string& text) { WriteText(dir.file("translator.config"), text); }
+    void Capture(const std::string& name, const std::vector<PcapRecord>& frames = kFrames) {
+        WriteFile(dir.file(name), PcapFile(0xA1B2C3D4, false, 1, frames).data());
+    }
+};
+
+bool IsUsage(const std::string& out) {
+    return out.rfind("Usage: Translator [source file or dir] [dest file or dir] [format]\r\n", 0) ==
+           0;
+}
+
+TEST(CommandLine, UsageAndItsTriggers) {
+    Translator t;
+    int status = 0;
+    const std::string usage = t.Run("a", &status);
+    EXPECT_TRUE(IsUsage(usage));
+    EXPECT_EQ(status, 255);
+    EXPECT_NE(usage.find("  Formats:\r\n    TL = Trellan (Veltrix) (.dat)\r\n    TD = "),
+              std::string::npos);
+    EXPECT_NE(usage.find("    FL = Feldane (Veltrix) (.rec)\r\nExamples:\r\n"), std::string::npos);
+    EXPECT_NE(usage.find("  Translator c:\\data_dir c:\\converted_data TL\r\n"), std::string::npos);
+    EXPECT_TRUE(IsUsage(t.Run("a b", &status)));
+    EXPECT_TRUE(IsUsage(t.Run("a b c d e", &status)));
+    for (const char* help : {"/help", "'/?'", "-?", "-help"}) {
+        EXPECT_TRUE(IsUsage(t.Run(std::string(help) + " b TD", &status))) << help;
+        EXPECT_EQ(status, 255);
+    }
+}
+
+TEST(CommandLine, WithoutArgumentsTheWindowIsNotAvailable) {
+    Translator t;
+    int status = 0;
+    EXPECT_EQ(t.Run("", &status), "The translator window is not available in this build.\r\n");
+    EXPECT_EQ(status, 255);
+}
+
+TEST(CommandLine, SingleFileReport) {
+    Translator t;
+    t.Capture("in.pcap");
+    int status = -1;
+    const std::string out = t.Run("in.pcap out.txt tx", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out,
+              "Source File:          \tin.pcap\r\n"
+              "Analyzer:             \ttcpdump/libpcap\r\n"
+              "Interface:            \tEthernet \r\n"
+              "Line Rate:            \t10000000\r\n"
+              "File Size:            \t406 bytes\r\n"
+              "Dest. File:           \tout.txt\r\n"
+              "Converting ...\r\n"
+              "Conversion completed:\r\n"
+              "Data Frames Written:  \t3\r\n"
+              "Non Data Frames Read: \t0\r\n"
+              "Frame Bytes Read:     \t334 bytes\r\n"
+              "Trace Duration:       \t00:00:01.461784\r\n"
+              "\r\n");
+    EXPECT_TRUE(FileExists(t.dir.file("out.txt")));
+}
+
+TEST(CommandLine, RefusalsAndFailures) {
+    Translator t;
+    t.Capture("in.pcap");
+    int status = 0;
+    std::string out = t.Run("in.pcap out.x XX", &status);
+    EXPECT_EQ(status, 255);
+    EXPECT_NE(out.find("Dest. File:           \tout.x\r\n"
+                       "The source format is not compatible with Unknown Analyzer Type.\r\n\r\n"),
+              std::string::npos);
+
+    out = t.Run("in.pcap out.pcap TD", &status);
+    EXPECT_EQ(status, 255);
+    EXPECT_NE(out.find("in.pcap is already in tcpdump/libpcap file format.\r\n\r\n"),
+              std::string::npos);
+
+    out = t.Run("missing.pcap out.txt TX", &status);
+    EXPECT_EQ(status, 255);
+    EXPECT_EQ(
+        out,
+        "The source file or directory does not exist, or it does not have any data files.\r\n");
+
+    WriteText(t.dir.file("notes.txt"), "hello");
+    out = t.Run("notes.txt out.txt TX", &status);
+    EXPECT_EQ(out, "notes.txt is not a recognized data file format.\r\n\r\n");
+    EXPECT_EQ(status, 255);
+
+    out = t.Run("in.pcap no/such/folder/out.txt TX", &status);
+    EXPECT_NE(out.find("Error creating file no/such/folder/out.txt for writing.\r\n\r\n"),
+              std::string::npos);
+    EXPECT_EQ(status, 255);
+
+    const std::string longName(1100, 'n');
+    out = t.Run("in.pcap " + longName + " TX", &status);
+    EXPECT_NE(out.find("Error creating file " + longName + " for writing.\r\n"), std::string::npos);
+    EXPECT_FALSE(FileExists(t.dir.file(longName.substr(0, 200))));
+
+    out = t.Run("in.pcap ./in.pcap TX", &status);
+    EXPECT_NE(out.find("Destination file name must be different from source file name.\r\n"),
+              std::string::npos);
+    EXPECT_EQ(ReadFile(t.dir.file("in.pcap")), PcapFile(0xA1B2C3D4, false, 1, kFrames).data());
+}
+
+TEST(CommandLine, DestinationFolderThatIsAFile) {
+    Translator t;
+    fs::create_directory(t.dir.file("src"));
+    t.Capture("src/a.pcap");
+    WriteText(t.dir.file("blocker"), "x");
+    int status = 0;
+    EXPECT_EQ(t.Run("src blocker/out TX", &status),
+              "Destination directory blocker/out not found or cannot be created.\r\n");
+    EXPECT_EQ(status, 255);
+    EXPECT_EQ(t.Run("src blocker TX", &status),
+              "Destination directory blocker not found or cannot be created.\r\n");
+}
+
+TEST(CommandLine, FolderRunNamesAndCounts) {
+    Translator t;
+    fs::create_directory(t.dir.file("src"));
+    t.Capture("src/trace.dat");
+    t.Capture("src/trace.Tcpdump.pcap");
+    t.Capture("src/readme");
+    WriteText(t.dir.file("src/notes.txt"), "not a capture");
+    fs::create_directory(t.dir.file("src/sub"));
+    int status = -1;
+    const std::string out = t.Run("src deep/out.d TX", &status);
+    EXPECT_EQ(status, 0);
+    for (const char* name : {"trace.HexDump.txt", "trace.Tcpdump.HexDump.txt", "readme"}) {
+        EXPECT_TRUE(FileExists(t.dir.file("deep/out.d/") + name)) << name;
+    }
+    const std::string dashes(66, '-');
+    EXPECT_EQ(out.rfind(dashes + "\r\n", 0), 0u);
+    EXPECT_NE(out.find("\r\n" + dashes +
+                       "\r\n3 files are converted to HexDump (Ascii) format "
+                       "successfully.\r\n1 file is not converted.\r\n"),
+              std::string::npos);
+    EXPECT_NE(out.find("src/notes.txt is not a recognized data file format.\r\n\r\n"),
+              std::string::npos);
+    // Entries in name order.
+    EXPECT_LT(out.find("src/notes.txt"), out.find("src/readme"));
+    EXPECT_LT(out.find("src/readme"), out.find("src/trace.Tcpdump.pcap"));
+    EXPECT_LT(out.find("src/trace.Tcpdump.pcap"), out.find("src/trace.dat"));
+}
+
+TEST(CommandLine, FolderRunIntoItsOwnFolderConvertsOnlyWhatWasThere) {
+    Translator t;
+    fs::create_directory(t.dir.file("src"));
+    t.Capture("src/a.pcap");
+    t.Capture("src/b.pcap");
+    int status = -1;
+    const std::string out = t.Run("src/ src TD", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(out.find("0 file is converted to tcpdump/libpcap format successfully.\r\n"
+                       "2 files are not converted.\r\n"),
+              std::string::npos);
+    EXPECT_NE(out.find("src/a.pcap is already in tcpdump/libpcap file format."), std::string::npos);
+}
+
+TEST(CommandLine, OffsetFileSwitchLeavesTextOutputAlone) {
+    Translator t;
+    t.Capture("in.pcap");
+    int status = -1;
+    t.Run("in.pcap out.txt TX /OFFSETFILE", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(FileExists(t.dir.file("out.txt")));
+    EXPECT_FALSE(FileExists(t.dir.file("out.txt.offset")));
+    t.Run("in.pcap other.txt TX ignored", &status);
+    EXPECT_EQ(status, 0);
+}
+
+int CountDumpLines(const std::string& text) {
+    int lines = 0;
+    for (size_t p = text.find("\r\n0000"); p != std::string::npos;
+         p = text.find("\r\n0000", p + 1)) {
+        ++lines;
+    }
+    return lines;
+}
+
+TEST(CommandLine, SettingsFileGovernsConsoleRuns) {
+    Translator t;
+    t.Capture("in.pcap");
+    t.Settings("slice=1\r\nbytes=64\r\n");
+    int status = -1;
+    t.Run("in.pcap sliced.txt TX", &status);
+    EXPECT_EQ(status, 0);
+    // 64 bytes less the FCS: four lines per frame, the last of 12 bytes.
+    const std::string sliced = ReadText(t.dir.file("sliced.txt"));
+    EXPECT_EQ(CountDumpLines(sliced), 3 * 4);
+    EXPECT_EQ(sliced.find("000040 "), std::string::npos);
+
+    t.Settings("convertall=0\r\nconvertfrom=2\r\nconvertto=2\r\n");
+    const std::string out = t.Run("in.pcap range.txt TX", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(out.find("Data Frames Written:  \t1\r\n"), std::string::npos);
+    const std::string range = ReadText(t.dir.file("range.txt"));
+    EXPECT_NE(range.find("06/19/2008 05:38:59.946263"), std::string::npos);
+    EXPECT_EQ(range.find("05:38:58"), std::string::npos);
+}
+
+TEST(CommandLine, CorpusFolderRun) {
+    const std::string corpus = CorpusDir();
+    if (corpus.empty()) {
+        GTEST_SKIP() << "no capture corpus at " TRANSLATOR_CORPUS_DIR;
+    }
+    Translator t;
+    int status = -1;
+    const std::string out = t.Run(corpus + "/pcap " + t.dir.file("out") + " TX", &status);
+    EXPECT_EQ(status, 0);
+    const size_t files = ListFiles(corpus + "/pcap", "").size();
+    const size_t written = ListFiles(t.dir.file("out"), ".HexDump.txt").size();
+    EXPECT_EQ(files, 69u);
+    EXPECT_GE(written, 50u);
+    EXPECT_NE(out.find(std::to_string(written) +
+                       " files are converted to HexDump (Ascii) format "
+                       "successfully.\r\n" +
+                       std::to_string(files - written) + " files are not converted.\r\n"),
+              std::string::npos);
+    EXPECT_NE(out.find("LINKTYPE_RAW_ipv4.pcap is not a recognized data file format.\r\n"),
+              std::string::npos);
+}
+
+TEST(FolderHelpers, ConvertedNames) {
+    EXPECT_EQ(ConvertedName("trace.dat", ".NetMon.cap"), "trace.NetMon.cap");
+    EXPECT_EQ(ConvertedName("trace.Tcpdump.pcap", ".NetMon.cap"), "trace.Tcpdump.NetMon.cap");
+    EXPECT_EQ(ConvertedName("readme", ".NetMon.cap"), "readme");
+    EXPECT_EQ(ConvertedName(".profile", ".NetMon.cap"), ".profile");
+}
+
+TEST(FolderHelpers, CreateFolderWithParents) {
+    TempDir dir;
+    EXPECT_TRUE(CreateFolderWithParents(dir.file("a/b/c")));
+    EXPECT_TRUE(fs::is_directory(dir.file("a/b/c")));
+    EXPECT_TRUE(CreateFolderWithParents(dir.file("a/b/c")));
+    WriteText(dir.file("f"), "x");
+    EXPECT_FALSE(CreateFolderWithParents(dir.file("f")));
+    EXPECT_FALSE(CreateFolderWithParents(dir.file("f/g")));
+}
+
+}  // namespace
+}  // namespace translator

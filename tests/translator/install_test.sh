@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary root, runs the installed translator on a
+# sample, then builds the Debian package and checks what it holds.
+set -euo pipefail
+build=$1
+sample=$2
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+DESTDIR="$root" cmake --install "$build" --prefix /opt/veltrix >/dev/null
+"$root/opt/veltrix/bin/translator" "$sample" "$root/sample.txt" TX >"$root/report.txt"
+grep -q "^Conversion completed:" "$root/report.txt"
+grep -q "^# Use text2pcap" "$root/sample.txt"
+(cd "$build" && cpack -G DEB -B "$root/package" >/dev/null)
+deb=$(ls "$root"/package/*.deb)
+dpkg-deb -c "$deb" | grep -q '\./usr/bin/translator$'
+echo "installed and packaged: $(basename "$deb")"
