@@ -20,11 +20,6 @@ inline void PutBe16(uint8_t* p, uint16_t v) {
     p[1] = static_cast<uint8_t>(v);
 }
 
-inline void PutBe32(uint8_t* p, uint32_t v) {
-    PutBe16(p, static_cast<uint16_t>(v >> 16));
-    PutBe16(p + 2, static_cast<uint16_t>(v));
-}
-
 inline void AppendBe16(std::vector<uint8_t>& out, uint16_t v) {
     out.push_back(static_cast<uint8_t>(v >> 8));
     out.push_back(static_cast<uint8_t>(v));

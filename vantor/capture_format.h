@@ -35,9 +35,7 @@ struct FileHeader {
     static constexpr size_t kSize = 108;
     static constexpr size_t kPortTableOffset = 60;
     static constexpr size_t kPortEntrySize = 16;
-    // Where readers find port 1's index offset, record count and port name.
-    static constexpr size_t kIndexOffsetField = 68;
-    static constexpr size_t kRecordCountField = 72;
+    // Port 1's name starts right after the header, behind its length.
     static constexpr size_t kPortNameField = 112;
 
     PortEntry ports[kPortCount];

@@ -29,6 +29,9 @@ bool CaptureWriter::Append(const std::vector<uint8_t>& bytes) {
     if (failed_) {
         return false;
     }
+    if (bytes.empty()) {
+        return true;
+    }
     if (std::fwrite(bytes.data(), 1, bytes.size(), stream_) != bytes.size() ||
         std::fflush(stream_) != 0) {
         // The end of the file is no longer known; nothing more can be placed safely.

@@ -1,4 +1,5 @@
 // The exported functions and the library's one-file-at-a-time state.
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -12,6 +13,14 @@
 #include "line_reader.h"
 #include "text_listing.h"
 #include "vantor_converter.h"
+
+// The record keeps the documented field offsets up to the description; the
+// two pointers follow in their natural alignment.
+static_assert(offsetof(VantorFileInfo, lineCode) == 8);
+static_assert(offsetof(VantorFileInfo, captureStart) == 24);
+static_assert(offsetof(VantorFileInfo, description) == 32);
+static_assert(offsetof(VantorFileInfo, reservedPointer1) == 136);
+static_assert(offsetof(VantorFileInfo, reservedPointer2) == 144);
 
 namespace vantor {
 

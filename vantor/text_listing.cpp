@@ -16,6 +16,7 @@ namespace vantor {
 
 namespace {
 
+// Lines come in pieces of at most 79 characters, as through an 80-byte line buffer.
 constexpr size_t kLineChars = 79;
 // In a MAC listing this line after the first frame line is a payload line;
 // " ... " there means the tester abbreviated the payloads.
