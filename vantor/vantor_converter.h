@@ -1,0 +1,36 @@
+// Exported interface of libVantorConverter.so: reads Vantor capture files and
+// the tester's text listings block by block, and writes Vantor capture files.
+// One file is open at a time.
+#pragma once
+
+#include <stdint.h>
+
+#define VANTOR_EXPORT __attribute__((visibility("default")))
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct VantorFileInfo {
+    int32_t kind;  // 7 = ATM cells, 8 = MAC (Ethernet) frames
+    int32_t reserved;
+    int32_t lineCode;  // 7 = ATM port, 10 = Ethernet port
+    int32_t lineRate;  // bit/s
+    int32_t secondRate;
+    int32_t truncated;    // 1 when a text listing shows abbreviated payloads
+    double captureStart;  // seconds since 1970
+    char description[100];
+    void* reservedPointer1;
+    void* reservedPointer2;
+} VantorFileInfo;
+
+VANTOR_EXPORT void* OpenVantorFile(const char* path, int* count, VantorFileInfo* info);
+VANTOR_EXPORT void* ReadFramesFromFile(void* handle, int block, int* count);
+VANTOR_EXPORT void* CreateVantorFile(const char* path, int count, VantorFileInfo* info);
+VANTOR_EXPORT int AddFrameToFile(void* handle, const unsigned char* item, int length);
+VANTOR_EXPORT int CloseVantorFile(void* handle);
+VANTOR_EXPORT int printPayloadList(const unsigned char* buffer, int count);
+
+#ifdef __cplusplus
+}
+#endif
