@@ -202,7 +202,7 @@ TEST_F(StavrelFiles, SourceNamesSplitWithTheFormatsDefaults) {
     EXPECT_EQ(ids, std::vector<std::string>({"101/1"}));
 }
 
-TEST_F(StavrelFiles, VariableLengthRecordsEndAtTheIndexOrTheFileEnd) {
+TEST_F(StavrelFiles, VariableLengthRecordsEndAtTheIndex) {
     StavrelFile file = B3File("01.01", kVcfRecordL2ST640, 2);
     file.records[1].data.resize(40);
     std::vector<uint8_t> bytes = StavrelFileBytes(file);
@@ -212,8 +212,7 @@ TEST_F(StavrelFiles, VariableLengthRecordsEndAtTheIndexOrTheFileEnd) {
     ASSERT_TRUE(parser->GetRecordLengthOf(2, &length));
     EXPECT_EQ(length, 8 + 1 + 8 + 40);
 
-    // Without an index the records are fixed-length; a variable-length file
-    // without one has no record offsets, so its records cannot be read.
+    // A variable-length file without an index has no record offsets.
     PatchBE32(bytes, stavrel::kOffsetToIndex, 0);
     parser = Open(bytes);
     ASSERT_NE(parser, nullptr);
@@ -221,29 +220,8 @@ TEST_F(StavrelFiles, VariableLengthRecordsEndAtTheIndexOrTheFileEnd) {
     EXPECT_FALSE(parser->ReadRecord(1, record));
 }
 
-TEST_F(StavrelFiles, LastRecordWithoutIndexRunsToTheFileEnd) {
-    StavrelFile file = B3File("01.01", kVcfRecordL2ST640, 1);
-    file.recordLength = 117;
-    file.masterFormatFlags = 0;
-    std::vector<uint8_t> bytes = StavrelFileBytes(file);
-    PatchBE32(bytes, stavrel::kRecordLength, 0);
-    bytes.insert(bytes.end(), {0xB1, 0xB2, 0xB3, 0xB4});  // the index entry of record 1
-    const uint32_t offsetToData = static_cast<uint32_t>(bytes.size() - 4 - 117);
-    PatchBE32(bytes, stavrel::kOffsetToIndex, static_cast<uint32_t>(bytes.size() - 4));
-    std::copy_n(std::vector<uint8_t>{uint8_t(offsetToData >> 24), uint8_t(offsetToData >> 16),
-                                     uint8_t(offsetToData >> 8), uint8_t(offsetToData)}
-                    .begin(),
-                4, bytes.end() - 4);
-    auto parser = Open(bytes);
-    ASSERT_NE(parser, nullptr) << factory_.GetErrorText();
-    int64_t length = 0;
-    ASSERT_TRUE(parser->GetRecordLengthOf(1, &length));
-    EXPECT_EQ(length, 117);
-}
-
 TEST_F(StavrelFiles, InconsistentHeadersFailWithError3) {
     const std::vector<uint8_t> good = StavrelFileBytes(B3File("01.01", kVcfRecordL2ST640, 2));
-    const uint32_t indexOffset = static_cast<uint32_t>(good.size() - 8);
     const std::pair<size_t, uint32_t> patches[] = {
         {stavrel::kOffsetToData, 0},
         {stavrel::kOffsetToData, static_cast<uint32_t>(good.size() + 1)},
@@ -269,7 +247,6 @@ TEST_F(StavrelFiles, InconsistentHeadersFailWithError3) {
     CVcfStB3CaptureFileParser parser;
     EXPECT_FALSE(parser.Open(path_));
     EXPECT_EQ(parser.GetLastError(), kVcfErrorHeader);
-    EXPECT_NE(indexOffset, 0u);
 }
 
 TEST_F(StavrelFiles, CorruptIndexEntriesFailCleanly) {
@@ -432,6 +409,34 @@ TEST(VcfParserFactory, RecognisesTcpdumpFilesButReadsNoRecords) {
     WriteFile(path, {0xD4, 0xC3, 0xB2, 0xA1, 2, 0});
     EXPECT_EQ(factory.Create(path), nullptr);
     EXPECT_EQ(factory.GetLastError(), kVcfErrorFile);
+}
+
+TEST(VcfBinaryStreams, PatchInPlaceAndReadExactly) {
+    TempDir dir;
+    const std::string path = dir.file("stream.bin");
+    CVcfBinaryOutputStream out;
+    ASSERT_TRUE(out.Create(path));
+    ASSERT_TRUE(out.Write("abcdefgh", 8));
+    ASSERT_TRUE(out.Seek(2));
+    ASSERT_TRUE(out.Write("XY", 2));
+    ASSERT_TRUE(out.Seek(8));
+    ASSERT_TRUE(out.Write("ij", 2));
+    EXPECT_EQ(out.Tell(), 10);
+    ASSERT_TRUE(out.Close());
+    EXPECT_EQ(ReadText(path), "abXYefghij");
+
+    CVcfBinaryInputStream in;
+    ASSERT_TRUE(in.Open(path));
+    EXPECT_EQ(in.Size(), 10);
+    char bytes[4] = {};
+    ASSERT_TRUE(in.Seek(7));
+    ASSERT_TRUE(in.Read(bytes, 3));
+    EXPECT_EQ(std::string(bytes, 3), "hij");
+    EXPECT_FALSE(in.Read(bytes, 1));
+    ASSERT_TRUE(in.Seek(1));
+    ASSERT_TRUE(in.Read(bytes, 2));
+    EXPECT_EQ(std::string(bytes, 2), "bX");
+    EXPECT_FALSE(in.Open(dir.path()));
 }
 
 }  // namespace

@@ -1,14 +1,12 @@
 #include "dim_string.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "io/byte_order.h"
 
 namespace vcf {
 
 void CVcfDimString::Attach(const uint8_t* image, size_t room) {
-    owned_.reset();
     ownsBuffer_ = false;
     if (image == nullptr || room < 2) {
         length_ = 0;
@@ -17,14 +15,6 @@ void CVcfDimString::Attach(const uint8_t* image, size_t room) {
     }
     length_ = static_cast<uint16_t>(std::min<size_t>(LoadBE16(image), room - 2));
     buffer_ = reinterpret_cast<const char*>(image + 2);
-}
-
-void CVcfDimString::SetText(const std::string& text) {
-    length_ = static_cast<uint16_t>(std::min<size_t>(text.size(), UINT16_MAX));
-    owned_ = std::make_unique<char[]>(length_ == 0 ? 1 : length_);
-    memcpy(owned_.get(), text.data(), length_);
-    buffer_ = owned_.get();
-    ownsBuffer_ = true;
 }
 
 std::string CVcfDimString::GetText() const {

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 namespace vcf {
@@ -19,8 +18,6 @@ public:
     // Points into a stored image without owning it. The image may claim more
     // characters than the room it has; the length is cut to that room.
     void Attach(const uint8_t* image, size_t room);
-    // Keeps an owned copy of text (cut to 65535 characters).
-    void SetText(const std::string& text);
 
     uint16_t GetLength() const { return length_; }
     bool OwnsBuffer() const { return ownsBuffer_; }
@@ -29,7 +26,6 @@ public:
 private:
     uint16_t length_ = 0;
     const char* buffer_ = nullptr;
-    std::unique_ptr<char[]> owned_;
     bool ownsBuffer_ = true;
 };
 
