@@ -12,5 +12,8 @@ grep -q "^Conversion completed:" "$root/report.txt"
 grep -q "^# Use text2pcap" "$root/sample.txt"
 (cd "$build" && cpack -G DEB -B "$root/package" >/dev/null)
 deb=$(ls "$root"/package/*.deb)
-dpkg-deb -c "$deb" | grep -q '\./usr/bin/translator$'
+dpkg-deb -c "$deb" >"$root/contents.txt"
+for file in '/usr/bin/translator' '/usr/bin/st2tcpdump' '/libVantorConverter.so'; do
+  grep -q "$file\$" "$root/contents.txt"
+done
 echo "installed and packaged: $(basename "$deb")"
