@@ -8,9 +8,11 @@ namespace translator {
 // Longest frame any reader accepts.
 constexpr int32_t MAX_FRAME_LENGTH = 0xEFFF;
 
-// True when n, taken as an unsigned 16-bit value, is MAX_FRAME_LENGTH or more.
-inline bool FrameTooLong(int32_t n) {
-    return static_cast<uint16_t>(n) >= MAX_FRAME_LENGTH;
+// True when n, taken as unsigned, is MAX_FRAME_LENGTH or more. Lengths are
+// 32-bit, so the whole value counts: a 70000-byte length does not wrap to a
+// small one.
+inline bool FrameTooLong(int64_t n) {
+    return static_cast<uint64_t>(n) >= MAX_FRAME_LENGTH;
 }
 
 // Ethernet FCS over n bytes; 0 without computing when n is outside 60..61439.

@@ -46,6 +46,17 @@ void FrameRecord::StoreFcs16(bool enable) {
     }
 }
 
+void FrameRecord::ExtendRunt(int32_t minimum) {
+    if (frameLength >= minimum || capacity - kSlack < minimum) {
+        return;
+    }
+    if (capturedLength < minimum) {
+        const int32_t from = capturedLength > 0 ? capturedLength : 0;
+        memset(data.get() + from, 0, static_cast<size_t>(minimum - from));
+    }
+    frameLength = capturedLength = minimum;
+}
+
 void FrameRecord::CopyFrom(const FrameRecord& other) {
     nanoseconds = other.nanoseconds;
     microseconds = other.microseconds;

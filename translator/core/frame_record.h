@@ -47,6 +47,9 @@ struct FrameRecord {
     void StoreCrc32(bool enable);
     // Puts the 16-bit HDLC FCS (or 0) into the last two bytes of the frame.
     void StoreFcs16(bool enable);
+    // Extends a frame shorter than minimum to minimum bytes on the line and
+    // captured, the added bytes zero. The buffer must already hold minimum bytes.
+    void ExtendRunt(int32_t minimum);
     void CopyFrom(const FrameRecord& other);
     uint64_t TimestampMicros() const { return uint64_t{seconds} * 1000000u + microseconds; }
 };

@@ -1,5 +1,6 @@
 #include "time_base.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 
@@ -21,6 +22,24 @@ std::string FormatDate(uint32_t t) {
     snprintf(text, sizeof text, "%s %d, %d  %02d:%02d:%02d", kMonthNames[local.tm_mon],
              local.tm_mday, local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
     return text;
+}
+
+uint32_t LocalTimeToUnix(int year, int month, int day, int hour, int minute, int second) {
+    struct tm local {};
+    local.tm_year = year - 1900;
+    local.tm_mon = month - 1;
+    local.tm_mday = day;
+    local.tm_hour = hour;
+    local.tm_min = minute;
+    local.tm_sec = second;
+    local.tm_isdst = -1;
+    const time_t t = mktime(&local);
+    return t < 0 || t > static_cast<time_t>(UINT32_MAX) ? 0 : static_cast<uint32_t>(t);
+}
+
+bool UnixToLocalTime(uint32_t t, struct tm* local) {
+    const time_t value = static_cast<time_t>(t);
+    return localtime_r(&value, local) != nullptr;
 }
 
 int32_t TimeZoneBiasSeconds(uint32_t t) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 // Time-base conversions shared by the format modules. Unix seconds are the
@@ -51,6 +52,12 @@ inline uint32_t From1601ToUnix(uint64_t s) {
 
 // "Month D, YYYY  hh:mm:ss" in local time; empty when the time cannot be converted.
 std::string FormatDate(uint32_t t);
+
+// Unix seconds of a local date and time (daylight saving as the local rules
+// decide); 0 when it cannot be converted.
+uint32_t LocalTimeToUnix(int year, int month, int day, int hour, int minute, int second);
+// Local broken-down time of t; false when it cannot be converted.
+bool UnixToLocalTime(uint32_t t, struct tm* local);
 
 // Seconds west of UTC of the process's zone, plus 3600 when daylight-saving
 // time is in effect at local time t.

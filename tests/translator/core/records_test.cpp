@@ -270,3 +270,42 @@ TEST(ConsoleProgress, MessagesAccumulate) {
 
 }  // namespace
 }  // namespace translator
+
+namespace translator {
+namespace {
+
+TEST(FrameRecord, ExtendRuntZeroesTheAddedBytes) {
+    FrameRecord frame;
+    uint8_t* data = frame.SetData(nullptr, 100);
+    memset(data, 0xAA, 100);  // left-over contents of an earlier frame
+    frame.frameLength = frame.capturedLength = 42;
+    frame.ExtendRunt(60);
+    EXPECT_EQ(frame.frameLength, 60);
+    EXPECT_EQ(frame.capturedLength, 60);
+    EXPECT_EQ(data[41], 0xAA);
+    for (int i = 42; i < 60; ++i) EXPECT_EQ(data[i], 0) << i;
+    frame.frameLength = 1518;
+    frame.capturedLength = 10;
+    frame.ExtendRunt(64);  // long enough on the line: unchanged
+    EXPECT_EQ(frame.capturedLength, 10);
+}
+
+TEST(Checksum, FrameTooLongTakesTheWholeValue) {
+    EXPECT_FALSE(FrameTooLong(61438));
+    EXPECT_TRUE(FrameTooLong(61439));
+    EXPECT_TRUE(FrameTooLong(70000));  // 0x11170 would wrap to 4464 in 16 bits
+    EXPECT_TRUE(FrameTooLong(-1));
+}
+
+TEST(TimeBase, LocalDateAndTimeBothWays) {
+    // Tests run with TZ=UTC.
+    EXPECT_EQ(LocalTimeToUnix(2008, 6, 19, 5, 38, 58), 1213853938u);
+    struct tm local {};
+    ASSERT_TRUE(UnixToLocalTime(1213853938, &local));
+    EXPECT_EQ(local.tm_year + 1900, 2008);
+    EXPECT_EQ(local.tm_mon + 1, 6);
+    EXPECT_EQ(local.tm_hour, 5);
+}
+
+}  // namespace
+}  // namespace translator
