@@ -1,0 +1,250 @@
+#include "netmon.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "core/byte_order.h"
+#include "core/checksum.h"
+#include "core/time_base.h"
+
+namespace translator {
+
+bool NetMonReader::Supports(int formatId, const TraceInfo& info) const {
+    return formatId == FMT_N2 && IsLanGroup(info);
+}
+
+bool NetMonReader::Open(const std::string& path) {
+    info.Reset();
+    frameTable_.clear();
+    nextEntry_ = 0;
+    if (!FileTraceReader::Open(path)) {
+        return false;
+    }
+    uint8_t header[netmon::FileHeader::kSize];
+    if (!ReadBytes(header, sizeof header) || !ParseHeader(header) ||
+        !file.Seek(netmon::FileHeader::kSize)) {
+        Close();
+        return false;
+    }
+    info.format = FMT_N2;
+    return true;
+}
+
+bool NetMonReader::ParseHeader(const uint8_t* h) {
+    using netmon::FileHeader;
+    if (memcmp(h + FileHeader::kMagic, netmon::kMagic, sizeof netmon::kMagic) != 0) {
+        return false;
+    }
+    switch (LoadLE16(h + FileHeader::kMacType)) {
+        case netmon::kMacEthernet:
+            info.interfaceType = IF_ETHERNET;
+            break;
+        case netmon::kMacTokenRing:
+            info.interfaceType = IF_TOKEN_RING;
+            break;
+        case netmon::kMacFddi:
+            info.interfaceType = IF_FDDI;
+            break;
+        default:
+            return false;
+    }
+    info.lineRate = DefaultLineRate(info.interfaceType, 0);
+    if (const int year = LoadLE16(h + FileHeader::kYear); year != 0) {
+        info.startTime =
+            LocalTimeToUnix(year, LoadLE16(h + FileHeader::kMonth), LoadLE16(h + FileHeader::kDay),
+                            LoadLE16(h + FileHeader::kHour), LoadLE16(h + FileHeader::kMinute),
+                            LoadLE16(h + FileHeader::kSecond));
+    }
+    startMicros_ = uint64_t{LoadLE16(h + FileHeader::kMilliseconds)} * 1000;
+    return ReadFrameTable(LoadLE32(h + FileHeader::kTableOffset),
+                          LoadLE32(h + FileHeader::kTableLength)) &&
+           ReadComment(LoadLE32(h + FileHeader::kCommentOffset),
+                       LoadLE32(h + FileHeader::kCommentLength));
+}
+
+// The table must lie inside the file: its length sizes an allocation.
+bool NetMonReader::ReadFrameTable(uint32_t offset, uint32_t length) {
+    if (int64_t{offset} + length > fileSize || !file.Seek(offset)) {
+        return false;
+    }
+    const size_t count = length / 4;
+    std::vector<uint8_t> raw(count * 4);
+    if (!ReadBytes(raw.data(), raw.size())) {
+        return false;
+    }
+    frameTable_.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        frameTable_[i] = LoadLE32(raw.data() + 4 * i);
+    }
+    tableOffset_ = offset;
+    info.totalFrames = static_cast<int64_t>(count);
+    return true;
+}
+
+bool NetMonReader::ReadComment(uint32_t offset, uint32_t length) {
+    const size_t take = std::min<size_t>(length, netmon::kMaxComment);
+    if (!file.Seek(offset) || !ReadBytes(info.comment, take)) {
+        return false;
+    }
+    info.comment[take] = '\0';
+    return true;
+}
+
+void NetMonReader::Close() {
+    frameTable_.clear();
+    frameTable_.shrink_to_fit();
+    nextEntry_ = 0;
+    FileTraceReader::Close();
+}
+
+bool NetMonReader::ReadFrame() {
+    using netmon::RecordHeader;
+    if (info.framesRead >= info.totalFrames || nextEntry_ >= frameTable_.size()) {
+        return false;
+    }
+    const uint32_t offset = frameTable_[nextEntry_++];
+    uint8_t record[RecordHeader::kSize];
+    if (offset == 0 || !file.Seek(offset) || !ReadBytes(record, sizeof record)) {
+        return false;
+    }
+    frame.Reset();
+    const uint32_t storedFrame = LoadLE32(record + RecordHeader::kFrameLength);
+    const uint32_t storedCaptured = LoadLE32(record + RecordHeader::kCapturedLength);
+    const bool ethernet = info.interfaceType == IF_ETHERNET;
+    int64_t frameLength = storedFrame;
+    int64_t capturedLength = storedCaptured;
+    if (ethernet) {
+        frameLength += netmon::kFcsSize;
+        if (storedCaptured >= storedFrame) {
+            capturedLength = frameLength;
+        }
+    }
+    // The frame bytes proper; an Ethernet FCS is computed, not read.
+    const int64_t stored = std::min<int64_t>(storedCaptured, capturedLength);
+    if (FrameTooLong(capturedLength)) {
+        return false;
+    }
+    frameLength = std::min<int64_t>(frameLength, INT32_MAX);
+    const int64_t recordEnd = int64_t{offset} + RecordHeader::kSize + stored;
+    if ((offset < tableOffset_ && recordEnd > tableOffset_) || recordEnd > fileSize) {
+        return false;  // the record runs into the frame table or past the file
+    }
+    uint8_t* bytes = frame.SetData(
+        nullptr,
+        static_cast<int32_t>(std::max<int64_t>(capturedLength, netmon::kMinimumEthernetFrame) +
+                             netmon::kFcsSize));
+    if (!ReadBytes(bytes, static_cast<size_t>(stored))) {
+        return false;
+    }
+    frame.frameLength = static_cast<int32_t>(frameLength);
+    frame.capturedLength = static_cast<int32_t>(std::min(capturedLength, frameLength));
+    const uint64_t t = LoadLE64(record + RecordHeader::kTimestamp) + startMicros_;
+    frame.seconds = info.startTime + static_cast<uint32_t>(t / 1000000);
+    frame.microseconds = static_cast<uint32_t>(t % 1000000);
+    if (ethernet) {
+        frame.ExtendRunt(netmon::kMinimumEthernetFrame);
+        frame.StoreCrc32(frame.capturedLength == frame.frameLength);
+    }
+    return true;
+}
+
+bool NetMonWriter::Supports(int formatId, const TraceInfo& info) const {
+    return formatId == FMT_N2 && IsLanGroup(info);
+}
+
+bool NetMonWriter::WriteHeader(const TraceInfo&) {
+    frameOffsets_.clear();
+    MarkOffsets(netmon::FileHeader::kHour, 8);
+    return WriteZeros(netmon::FileHeader::kSize);
+}
+
+bool NetMonWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
+    using netmon::RecordHeader;
+    const int64_t position = file.Tell();
+    if (position > UINT32_MAX) {
+        return false;  // the frame table holds 32-bit offsets
+    }
+    frameOffsets_.push_back(static_cast<uint32_t>(position));
+    const uint64_t timestamp =
+        (uint64_t{frame.seconds} - info.startTime) * 1000000u + frame.microseconds;
+    const int32_t fcs = info.interfaceType == IF_ETHERNET ? netmon::kFcsSize : 0;
+    const int32_t frameLength = std::max(frame.frameLength - fcs, 0);
+    const int32_t capturedLength = std::max(frame.capturedLength - fcs, 0);
+    uint8_t record[RecordHeader::kSize];
+    StoreLE64(record + RecordHeader::kTimestamp, timestamp);
+    StoreLE32(record + RecordHeader::kFrameLength, static_cast<uint32_t>(frameLength));
+    StoreLE32(record + RecordHeader::kCapturedLength, static_cast<uint32_t>(capturedLength));
+    MarkField(record, record + RecordHeader::kTimestamp, 8);
+    return WriteBytes(record, sizeof record) && WriteBytes(frame.data.get(), capturedLength) &&
+           file.Flush();
+}
+
+bool NetMonWriter::WriteFrameTable(uint32_t* offset) {
+    const int64_t position = file.Tell();
+    if (position > UINT32_MAX) {
+        return false;
+    }
+    *offset = static_cast<uint32_t>(position);
+    std::vector<uint8_t> table(frameOffsets_.size() * 4);
+    for (size_t i = 0; i < frameOffsets_.size(); ++i) {
+        StoreLE32(table.data() + 4 * i, frameOffsets_[i]);
+    }
+    return WriteBytes(table.data(), static_cast<int64_t>(table.size()));
+}
+
+bool NetMonWriter::WriteComment(const TraceInfo& info, uint32_t* offset, uint32_t* length) {
+    const int64_t position = file.Tell();
+    if (position > UINT32_MAX) {
+        return false;
+    }
+    char comment[128];
+    const int n = snprintf(comment, sizeof comment, "Converted From %s", FormatName(info.format));
+    *offset = static_cast<uint32_t>(position);
+    *length = static_cast<uint32_t>(n + 1);
+    return WriteBytes(comment, n + 1);
+}
+
+bool NetMonWriter::FinishFile(const TraceInfo& info) {
+    using netmon::FileHeader;
+    uint32_t tableOffset = 0;
+    uint32_t commentOffset = 0;
+    uint32_t commentLength = 0;
+    if (!file.IsOpen() || info.framesWritten > UINT32_MAX / 4 || !WriteFrameTable(&tableOffset) ||
+        !WriteComment(info, &commentOffset, &commentLength)) {
+        return false;
+    }
+    uint8_t h[FileHeader::kSize] = {};
+    memcpy(h + FileHeader::kMagic, netmon::kMagic, sizeof netmon::kMagic);
+    h[FileHeader::kMinorVersion] = 0;
+    h[FileHeader::kMajorVersion] = 2;
+    const uint16_t mac = info.interfaceType == IF_ETHERNET     ? netmon::kMacEthernet
+                         : info.interfaceType == IF_TOKEN_RING ? netmon::kMacTokenRing
+                         : info.interfaceType == IF_FDDI       ? netmon::kMacFddi
+                                                               : 0;
+    StoreLE16(h + FileHeader::kMacType, mac);
+    struct tm local {};
+    if (UnixToLocalTime(info.startTime, &local)) {
+        StoreLE16(h + FileHeader::kYear, static_cast<uint16_t>(local.tm_year + 1900));
+        StoreLE16(h + FileHeader::kMonth, static_cast<uint16_t>(local.tm_mon + 1));
+        StoreLE16(h + FileHeader::kDay, static_cast<uint16_t>(local.tm_mday));
+        StoreLE16(h + FileHeader::kHour, static_cast<uint16_t>(local.tm_hour));
+        StoreLE16(h + FileHeader::kMinute, static_cast<uint16_t>(local.tm_min));
+        StoreLE16(h + FileHeader::kSecond, static_cast<uint16_t>(local.tm_sec));
+    }
+    StoreLE16(h + FileHeader::kDayOfWeek, 2);
+    StoreLE32(h + FileHeader::kTableOffset, tableOffset);
+    StoreLE32(h + FileHeader::kTableLength, static_cast<uint32_t>(info.framesWritten * 4));
+    StoreLE32(h + FileHeader::kCommentOffset, commentOffset);
+    StoreLE32(h + FileHeader::kCommentLength, commentLength);
+    return file.Seek(0) && WriteBytes(h, sizeof h);
+}
+
+bool NetMonWriter::Close() {
+    frameOffsets_.clear();
+    frameOffsets_.shrink_to_fit();
+    return BinaryTraceWriter::Close();
+}
+
+}  // namespace translator

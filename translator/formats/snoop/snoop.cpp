@@ -1,0 +1,264 @@
+#include "snoop.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/byte_order.h"
+#include "core/checksum.h"
+
+namespace translator {
+
+namespace {
+
+constexpr int kMinimumEthernetFrame = 64;
+constexpr int kMinimumEthernetPayload = 60;
+
+int32_t PaddedRecordLength(int32_t includedLength) {
+    return (snoop::RecordHeader::kSize + includedLength + 3) & ~3;
+}
+
+}  // namespace
+
+bool SnoopReader::Supports(int formatId, const TraceInfo& info) const {
+    return (formatId == FMT_SO || formatId == FMT_SH) && IsLanGroup(info);
+}
+
+bool SnoopReader::Open(const std::string& path) {
+    info.Reset();
+    if (!FileTraceReader::Open(path)) {
+        return false;
+    }
+    uint8_t header[snoop::FileHeader::kSize];
+    if (!file.Seek(0) || !ReadBytes(header, sizeof header) ||
+        memcmp(header + snoop::FileHeader::kMagic, snoop::kMagic, sizeof snoop::kMagic) != 0) {
+        Close();
+        return false;
+    }
+    MapDataLink(LoadBE32(header + snoop::FileHeader::kDataLink));
+    if (!DetectVariant() || !file.Seek(snoop::FileHeader::kSize)) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+void SnoopReader::MapDataLink(uint32_t dataLink) {
+    switch (dataLink & 0xFF) {
+        case 0:
+        case 4:
+            info.interfaceType = IF_ETHERNET;
+            info.lineRate = 10000000;
+            break;
+        case 10:
+            info.interfaceType = IF_ETHERNET;
+            info.lineRate = 100000000;
+            break;
+        case 12:
+            info.interfaceType = IF_ETHERNET;
+            info.lineRate = 1000000000;
+            break;
+        case 2:
+            info.interfaceType = IF_TOKEN_RING;
+            break;
+        case 8:
+            info.interfaceType = IF_FDDI;
+            break;
+        default:
+            info.interfaceType = IF_UNKNOWN;
+            break;
+    }
+    info.lineRate = DefaultLineRate(info.interfaceType, info.lineRate);
+}
+
+// Extended records leave at least 40 bytes of record beside the frame bytes:
+// the header and the trailer.
+bool SnoopReader::DetectVariant() {
+    uint8_t record[snoop::RecordHeader::kSize];
+    if (!ReadBytes(record, sizeof record)) {
+        // A file that ends with its header holds no frames; it is plain snoop.
+        info.format = FMT_SO;
+        return file.Tell() == snoop::FileHeader::kSize && fileSize == snoop::FileHeader::kSize;
+    }
+    const uint32_t recordLength = LoadBE32(record + snoop::RecordHeader::kRecordLength);
+    const uint32_t included = LoadBE32(record + snoop::RecordHeader::kIncludedLength);
+    info.format = recordLength - included >= 40 ? FMT_SH : FMT_SO;
+    return true;
+}
+
+bool SnoopReader::ReadFrame() {
+    using snoop::RecordHeader;
+    frame.Reset();
+    uint8_t record[RecordHeader::kSize];
+    if (!ReadBytes(record, sizeof record)) {
+        return false;
+    }
+    const uint32_t lineLength = LoadBE32(record + RecordHeader::kLineLength);
+    const uint32_t included = LoadBE32(record + RecordHeader::kIncludedLength);
+    const uint32_t recordLength = LoadBE32(record + RecordHeader::kRecordLength);
+    frame.seconds = LoadBE32(record + RecordHeader::kSeconds);
+    frame.microseconds = LoadBE32(record + RecordHeader::kMicroseconds);
+    if (FrameTooLong(lineLength)) {
+        return false;
+    }
+    const bool surveyor = info.format == FMT_SH;
+    const int64_t overhead = RecordHeader::kSize + (surveyor ? snoop::Trailer::kSize : 0);
+    // The record length decides what is consumed; it must hold the frame bytes
+    // and stay inside the file.
+    const int64_t body = int64_t{recordLength} - overhead;
+    if (body < 0 || included > body || file.Tell() + body > fileSize || FrameTooLong(included)) {
+        return false;
+    }
+    uint8_t* bytes = frame.SetData(
+        nullptr,
+        static_cast<int32_t>(std::max<int64_t>(body, kMinimumEthernetFrame) + snoop::kFcsSize));
+    if (!ReadBytes(bytes, static_cast<size_t>(body))) {
+        return false;
+    }
+    frame.frameLength = static_cast<int32_t>(lineLength);
+    frame.capturedLength = static_cast<int32_t>(included);
+    if (surveyor) {
+        uint8_t trailer[snoop::Trailer::kSize];
+        if (!ReadBytes(trailer, sizeof trailer)) {
+            return false;
+        }
+        ApplyTrailer(trailer);
+    }
+    if (info.interfaceType == IF_ETHERNET) {
+        CompleteEthernetFrame();
+    }
+    if (frame.capturedLength > frame.frameLength) {
+        frame.capturedLength = frame.frameLength;
+    }
+    return true;
+}
+
+void SnoopReader::ApplyTrailer(const uint8_t* trailer) {
+    if (LoadBE16(trailer + snoop::Trailer::kStatus) & snoop::kStatusCrcError) {
+        frame.flags |= FRAME_CRC_ERROR;
+    }
+    if (frame.frameLength - frame.capturedLength == snoop::kFcsSize) {
+        frame.frameLength = frame.capturedLength;  // the FCS was not stored
+    }
+    if (info.interfaceType == IF_ETHERNET) {
+        frame.ExtendRunt(kMinimumEthernetFrame);
+    }
+}
+
+// Plain snoop stores Ethernet frames without FCS: pad runts, then add it.
+void SnoopReader::CompleteEthernetFrame() {
+    const bool plain = info.format == FMT_SO;
+    if (frame.frameLength == frame.capturedLength) {
+        frame.ExtendRunt(kMinimumEthernetPayload);
+        if (plain) {
+            frame.frameLength += snoop::kFcsSize;
+            frame.capturedLength += snoop::kFcsSize;
+        }
+    } else if (plain) {
+        frame.frameLength += snoop::kFcsSize;
+    }
+    if (plain) {
+        frame.StoreCrc32((frame.flags & (FRAME_ALIGNMENT_ERROR | FRAME_CRC_ERROR)) == 0);
+    }
+}
+
+bool SnoopWriter::Supports(int formatId, const TraceInfo& info) const {
+    const bool row = formatId == FMT_SO || formatId == FMT_SH || formatId == FMT_PR ||
+                     formatId == FMT_FP || formatId == FMT_PL;
+    return row && IsLanGroup(info);
+}
+
+bool SnoopWriter::WriteHeader(const TraceInfo&) {
+    return WriteZeros(snoop::FileHeader::kSize);
+}
+
+bool SnoopWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
+    using snoop::RecordHeader;
+    const bool ethernet = info.interfaceType == IF_ETHERNET;
+    const bool complete = frame.capturedLength == frame.frameLength;
+    int32_t lineLength = frame.frameLength;
+    int32_t included = frame.capturedLength;
+    if (!Extended()) {
+        lineLength -= ethernet ? snoop::kFcsSize : 0;
+        included -= ethernet && complete ? snoop::kFcsSize : 0;
+    } else if (ethernet && !complete) {
+        included -= snoop::kFcsSize;
+    }
+    lineLength = std::max(lineLength, 0);
+    included = std::max(included, 0);
+    const int32_t padded = PaddedRecordLength(included);
+    const int32_t pad = padded - RecordHeader::kSize - included;
+    const uint32_t recordLength =
+        static_cast<uint32_t>(padded + (Extended() ? snoop::Trailer::kSize : 0));
+
+    uint8_t record[RecordHeader::kSize] = {};
+    StoreBE32(record + RecordHeader::kLineLength, static_cast<uint32_t>(lineLength));
+    StoreBE32(record + RecordHeader::kIncludedLength, static_cast<uint32_t>(included));
+    StoreBE32(record + RecordHeader::kRecordLength, recordLength);
+    StoreBE32(record + RecordHeader::kSeconds, frame.seconds);
+    StoreBE32(record + RecordHeader::kMicroseconds, frame.microseconds);
+    MarkField(record, record + RecordHeader::kSeconds, 4);
+    MarkField(record, record + RecordHeader::kMicroseconds, 4);
+    if (!WriteBytes(record, sizeof record)) {
+        return false;
+    }
+    if (Extended()) {
+        MarkOffsets(included - snoop::Trailer::kSize, pad + snoop::Trailer::kSize);
+    } else {
+        MarkOffsets(included, pad);
+    }
+    static const uint8_t kPad[3] = {};
+    if (!WriteBytes(frame.data.get(), included) || !WriteBytes(kPad, pad)) {
+        return false;
+    }
+    if (Extended() && !WriteTrailer(info, frame, lineLength, recordLength)) {
+        return false;
+    }
+    return file.Flush();
+}
+
+bool SnoopWriter::WriteTrailer(const TraceInfo& info, const FrameRecord& frame, int32_t lineLength,
+                               uint32_t recordLength) {
+    using snoop::Trailer;
+    const bool ethernet = info.interfaceType == IF_ETHERNET;
+    uint16_t status =
+        (frame.flags & FRAME_CRC_ERROR) ? snoop::kStatusCrcError : snoop::kStatusNoCrcError;
+    if (ethernet && lineLength < kMinimumEthernetFrame)
+        status |= snoop::kStatusRunt;
+    if (ethernet && lineLength > 1518)
+        status |= snoop::kStatusOversize;
+    if (lineLength >= 12)
+        status |= snoop::kStatusLength12;
+    // 40-ns units (25 per microsecond).
+    const int64_t micros = (int64_t{frame.seconds} - info.firstSeconds) * 1000000 +
+                           frame.microseconds + info.firstSeconds;
+    const uint64_t time = static_cast<uint64_t>(micros) * 25u;
+    const uint32_t sequence =
+        info.framesWritten == 0 ? (recordLength + snoop::Trailer::kSize) | snoop::kFirstSequenceFlag
+                                : static_cast<uint32_t>(info.framesWritten);
+    uint8_t trailer[Trailer::kSize] = {};
+    StoreBE16(trailer + Trailer::kStatus, status);
+    StoreBE32(trailer + Trailer::kTimeLow, static_cast<uint32_t>(time));
+    StoreBE32(trailer + Trailer::kTimeHigh, static_cast<uint32_t>(time >> 32));
+    StoreBE32(trailer + Trailer::kSequence, sequence);
+    MarkField(trailer, trailer + Trailer::kTimeLow, 4);
+    MarkField(trailer, trailer + Trailer::kTimeHigh, 4);
+    return WriteBytes(trailer, sizeof trailer);
+}
+
+bool SnoopWriter::FinishFile(const TraceInfo& info) {
+    using snoop::FileHeader;
+    if (!file.IsOpen()) {
+        return false;
+    }
+    const uint32_t dataLink = info.interfaceType == IF_ETHERNET     ? snoop::kLinkEthernet
+                              : info.interfaceType == IF_TOKEN_RING ? snoop::kLinkTokenRing
+                              : info.interfaceType == IF_FDDI       ? snoop::kLinkFddi
+                                                                    : 0;
+    uint8_t header[FileHeader::kSize] = {};
+    memcpy(header + FileHeader::kMagic, snoop::kMagic, sizeof snoop::kMagic);
+    StoreBE32(header + FileHeader::kVersion, 2);
+    StoreBE32(header + FileHeader::kDataLink, dataLink);
+    return file.Seek(0) && WriteBytes(header, sizeof header);
+}
+
+}  // namespace translator
