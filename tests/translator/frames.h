@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/byte_order.h"
+#include "core/checksum.h"
 #include "core/trace_reader.h"
 
 namespace translator {
@@ -37,6 +39,18 @@ inline std::vector<FrameSummary> ReadFrames(TraceReader& reader, const std::stri
     }
     reader.Close();
     return frames;
+}
+
+// An Ethernet frame as readers deliver it: zero-padded to minimum bytes, then
+// followed by its FCS.
+inline std::vector<uint8_t> WithFcs(std::vector<uint8_t> bytes, size_t minimum = 60) {
+    if (bytes.size() < minimum) {
+        bytes.resize(minimum, 0);
+    }
+    uint8_t fcs[4];
+    StoreLE32(fcs, Crc32(bytes.data(), static_cast<int64_t>(bytes.size())));
+    bytes.insert(bytes.end(), fcs, fcs + 4);
+    return bytes;
 }
 
 inline std::ostream& operator<<(std::ostream& out, const FrameSummary& f) {

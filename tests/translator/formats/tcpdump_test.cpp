@@ -7,6 +7,7 @@
 #include "core/engine.h"
 #include "support/files.h"
 #include "support/pcap_builder.h"
+#include "translator/conversion.h"
 #include "translator/frames.h"
 
 namespace translator {
@@ -232,25 +233,6 @@ TEST(TcpdumpReader, WirelessFramesGetFixedRadioValues) {
     EXPECT_EQ(reader.frame.wlanNoise, 0);
     EXPECT_EQ(reader.frame.flags, 0);
 }
-
-// Converts a byte-built pcap with the engine and returns the output's bytes.
-struct Conversion {
-    TempDir dir;
-    ConvertOptions options;
-    TranslatorEngine engine;
-    ConsoleProgress quiet{fopen("/dev/null", "w")};
-
-    Conversion() { engine.SetSink(&quiet); }
-    bool Run(const Bytes& source, int format = FMT_TD) {
-        WriteFile(dir.file("in.pcap"), source.data());
-        return engine.ConvertFile(dir.file("in.pcap"), dir.file("out"), format, options);
-    }
-    std::vector<uint8_t> Output() const { return ReadFile(dir.file("out")); }
-    std::vector<FrameSummary> OutputFrames() {
-        TcpdumpReader reader;
-        return ReadFrames(reader, dir.file("out"));
-    }
-};
 
 TEST(TcpdumpWriter, HeaderFields) {
     Conversion c;

@@ -138,6 +138,8 @@ bool NetMonReader::ReadFrame() {
     if (!ReadBytes(bytes, static_cast<size_t>(stored))) {
         return false;
     }
+    // Room for the FCS that StoreCrc32 fills, or that a runt extension keeps.
+    memset(bytes + stored, 0, static_cast<size_t>(capturedLength - stored));
     frame.frameLength = static_cast<int32_t>(frameLength);
     frame.capturedLength = static_cast<int32_t>(std::min(capturedLength, frameLength));
     const uint64_t t = LoadLE64(record + RecordHeader::kTimestamp) + startMicros_;

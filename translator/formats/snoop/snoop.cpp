@@ -1,6 +1,7 @@
 #include "snoop.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "core/byte_order.h"
@@ -97,9 +98,6 @@ bool SnoopReader::ReadFrame() {
     const uint32_t recordLength = LoadBE32(record + RecordHeader::kRecordLength);
     frame.seconds = LoadBE32(record + RecordHeader::kSeconds);
     frame.microseconds = LoadBE32(record + RecordHeader::kMicroseconds);
-    if (FrameTooLong(lineLength)) {
-        return false;
-    }
     const bool surveyor = info.format == FMT_SH;
     const int64_t overhead = RecordHeader::kSize + (surveyor ? snoop::Trailer::kSize : 0);
     // The record length decides what is consumed; it must hold the frame bytes
@@ -114,7 +112,8 @@ bool SnoopReader::ReadFrame() {
     if (!ReadBytes(bytes, static_cast<size_t>(body))) {
         return false;
     }
-    frame.frameLength = static_cast<int32_t>(lineLength);
+    // Only the stored bytes are limited; the line length just describes the frame.
+    frame.frameLength = static_cast<int32_t>(std::min<uint32_t>(lineLength, INT32_MAX));
     frame.capturedLength = static_cast<int32_t>(included);
     if (surveyor) {
         uint8_t trailer[snoop::Trailer::kSize];
