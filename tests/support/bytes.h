@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -31,10 +32,7 @@ public:
     // A 32-bit field in the byte order chosen at run time.
     Bytes& u32(uint32_t v, bool bigEndian) { return bigEndian ? be32(v) : le32(v); }
     Bytes& u16(uint16_t v, bool bigEndian) { return bigEndian ? be16(v) : le16(v); }
-    Bytes& text(const std::string& s) {
-        data_.insert(data_.end(), s.begin(), s.end());
-        return *this;
-    }
+    Bytes& text(const std::string& s) { return raw(s.data(), s.size()); }
     // s followed by zeros up to n bytes (cut to n when longer).
     Bytes& fixedText(const std::string& s, size_t n) {
         for (size_t i = 0; i < n; ++i) {
@@ -50,14 +48,22 @@ public:
         data_.insert(data_.end(), n, v);
         return *this;
     }
-    Bytes& append(const std::vector<uint8_t>& other) {
-        data_.insert(data_.end(), other.begin(), other.end());
-        return *this;
-    }
+    Bytes& append(const std::vector<uint8_t>& other) { return raw(other.data(), other.size()); }
     // n bytes counting up from first, wrapping at 256.
     Bytes& ramp(size_t n, uint8_t first = 0) {
         for (size_t i = 0; i < n; ++i) {
             u8(static_cast<uint8_t>(first + i));
+        }
+        return *this;
+    }
+
+    // resize + memcpy rather than a range insert, which GCC 12 misreports as an
+    // overflow at -O2.
+    Bytes& raw(const void* bytes, size_t n) {
+        const size_t at = data_.size();
+        data_.resize(at + n);
+        if (n > 0) {
+            std::memcpy(data_.data() + at, bytes, n);
         }
         return *this;
     }

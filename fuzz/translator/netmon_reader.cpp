@@ -1,0 +1,7 @@
+#include "formats/netmon/netmon.h"
+#include "reader_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static translator::NetMonReader reader;
+    return translator::FuzzReader(reader, data, size);
+}
