@@ -7,6 +7,7 @@
 //            6 FireBerd 500, 7 HexDump, 8 Observer, 9 NetMon, 10 Peek family, 11 Tervo bridge
 // Each module takes its place in the lists below.
 #include "core/engine.h"
+#include "formats/feldane/feldane.h"
 #include "formats/hexdump/hexdump.h"
 #include "formats/netmon/netmon.h"
 #include "formats/snoop/snoop.h"
@@ -19,6 +20,7 @@ std::vector<std::unique_ptr<TraceReader>> CreateReaders() {
     readers.push_back(std::make_unique<TcpdumpReader>());
     readers.push_back(std::make_unique<SnoopReader>());
     readers.push_back(std::make_unique<NetMonReader>());
+    readers.push_back(std::make_unique<FeldaneReader>());
     return readers;
 }
 

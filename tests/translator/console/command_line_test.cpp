@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/command_line.h"
+#include "support/feldane_builder.h"
 #include "support/files.h"
 #include "support/pcap_builder.h"
 
@@ -226,6 +227,32 @@ TEST(CommandLine, SettingsFileGovernsConsoleRuns) {
     const std::string range = ReadText(t.dir.file("range.txt"));
     EXPECT_NE(range.find("06/19/2008 05:38:59.946263"), std::string::npos);
     EXPECT_EQ(range.find("05:38:58"), std::string::npos);
+}
+
+TEST(CommandLine, FeldaneRecordingToNanosecondPcap) {
+    Translator t;
+    WriteFile(t.dir.file("capture.rec"),
+              FeldaneRecording({FeldaneBlock(1, {FeldaneFrame(1, 1000, 500, RampFrame(60)),
+                                                 FeldaneFrame(2, 1000, 400, RampFrame(70))})})
+                  .data());
+    WriteText(t.dir.file("capture.xml"),
+              "<interface index=\"1\" name=\"Port A\" limtype=\"Fast Ethernet\"/>");
+    t.Settings("pcapnanoseconds=1\r\npcapbyteswapped=0\r\n");
+    int status = -1;
+    const std::string out = t.Run("capture.rec out.pcap TD", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(out.find("Analyzer:             \tFeldane (Veltrix)\r\n"
+                       "Interface:            \tEthernet \r\n"),
+              std::string::npos);
+    EXPECT_NE(out.find("Notes:                \r\n\r\nVexor 1: Port A (Fast Ethernet)  ** Selected "
+                       "for conversion\r\n\r\n"),
+              std::string::npos);
+    // Merged in time order, with the nanoseconds.
+    EXPECT_EQ(ReadFile(t.dir.file("out.pcap")),
+              PcapFile(0xA1B23C4D, false, 1,
+                       {{1000, 400, RampFrame(70), 0}, {1000, 500, RampFrame(60), 0}},
+                       PcapLayout::kStandard, 70)
+                  .data());
 }
 
 TEST(CommandLine, CorpusFolderRun) {
