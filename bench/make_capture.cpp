@@ -1,0 +1,67 @@
+// Writes a synthetic Ethernet pcap for benchmarks: N frames of mixed lengths
+// (64..1518 bytes with FCS) and rising time stamps.
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "core/buffered_file.h"
+#include "core/byte_order.h"
+#include "core/checksum.h"
+
+int main(int argc, char** argv) {
+    using namespace translator;
+    if (argc < 2 || argc > 3) {
+        fprintf(stderr, "usage: make_capture FOLDER [FRAMES]\n");
+        return 2;
+    }
+    const std::string path = std::string(argv[1]) + "/bench.pcap";
+    const int64_t frames = argc == 3 ? strtoll(argv[2], nullptr, 10) : 1000000;
+    OutputFile out;
+    if (!out.Create(path)) {
+        fprintf(stderr, "cannot create %s\n", path.c_str());
+        return 1;
+    }
+    uint8_t header[24] = {};
+    StoreLE32(header, 0xA1B2C3D4);
+    StoreLE16(header + 4, 2);
+    StoreLE16(header + 6, 4);
+    StoreLE32(header + 16, 65535);
+    StoreLE32(header + 20, 1);
+    out.Write(header, sizeof header);
+    std::vector<uint8_t> frame(1518);
+    uint32_t seconds = 1700000000;
+    uint32_t micros = 0;
+    uint32_t seed = 12345;
+    for (int64_t i = 0; i < frames; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        // Mostly small and full-size frames, as on a real LAN.
+        const uint32_t pick = (seed >> 16) % 100;
+        const uint32_t length = pick < 45   ? 64 + (seed >> 8) % 64
+                                : pick < 80 ? 1518
+                                            : 64 + (seed >> 4) % 1455;
+        for (uint32_t b = 0; b < length - 4; ++b) {
+            frame[b] = static_cast<uint8_t>(b + i);
+        }
+        StoreLE32(frame.data() + length - 4, Crc32(frame.data(), length - 4));
+        micros += 137 + (seed >> 20) % 500;
+        seconds += micros / 1000000;
+        micros %= 1000000;
+        uint8_t record[16];
+        StoreLE32(record, seconds);
+        StoreLE32(record + 4, micros);
+        StoreLE32(record + 8, length);
+        StoreLE32(record + 12, length);
+        if (!out.Write(record, sizeof record) || !out.Write(frame.data(), length)) {
+            fprintf(stderr, "write failed\n");
+            return 1;
+        }
+    }
+    if (!out.Close()) {
+        fprintf(stderr, "write failed\n");
+        return 1;
+    }
+    printf("%s: %" PRId64 " frames\n", path.c_str(), frames);
+    return 0;
+}

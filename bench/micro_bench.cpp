@@ -1,0 +1,159 @@
+// Per-frame hot paths: checksums, and one record read and written per format.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/checksum.h"
+#include "core/engine.h"
+#include "formats/netmon/netmon.h"
+#include "formats/snoop/snoop.h"
+#include "formats/tcpdump/tcpdump.h"
+
+namespace translator {
+namespace {
+
+void BM_Crc32(benchmark::State& state) {
+    std::vector<uint8_t> frame(static_cast<size_t>(state.range(0)), 0x5A);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(Crc32(frame.data(), state.range(0)));
+    }
+    state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_Crc32)->Arg(60)->Arg(512)->Arg(1514);
+
+void BM_Fcs16(benchmark::State& state) {
+    std::vector<uint8_t> frame(static_cast<size_t>(state.range(0)), 0x5A);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(Fcs16(frame.data(), state.range(0)));
+    }
+    state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_Fcs16)->Arg(60)->Arg(512)->Arg(1514);
+
+// A scratch folder holding one source capture of many 1518-byte frames,
+// converted once into each format the readers are timed on.
+class Fixture {
+public:
+    static Fixture& Get() {
+        static Fixture fixture;
+        return fixture;
+    }
+    std::string Path(const char* code) const { return dir_ + "/frames." + code; }
+
+private:
+    Fixture() {
+        char pattern[] = "/tmp/translator-bench-XXXXXX";
+        dir_ = mkdtemp(pattern);
+        const std::string source = Path("TD");
+        OutputFile out;
+        out.Create(source);
+        uint8_t header[24] = {0xD4, 0xC3, 0xB2, 0xA1, 2,    0,    4, 0, 0, 0, 0, 0,
+                              0,    0,    0,    0,    0xFF, 0xFF, 0, 0, 1, 0, 0, 0};
+        out.Write(header, sizeof header);
+        std::vector<uint8_t> frame(1518, 0x33);
+        for (uint32_t i = 0; i < 20000; ++i) {
+            uint8_t record[16] = {};
+            record[0] = static_cast<uint8_t>(i);
+            record[8] = record[12] = 0xEE;
+            record[9] = record[13] = 0x05;
+            out.Write(record, sizeof record);
+            out.Write(frame.data(), frame.size());
+        }
+        out.Close();
+        TranslatorEngine engine;
+        ConvertOptions options;
+        engine.SetSink(&quiet_);
+        for (const char* code : {"SO", "SH", "N2"}) {
+            engine.ConvertFile(source, Path(code), FindFormat(code), options);
+        }
+    }
+    ~Fixture() { std::system(("rm -rf " + dir_).c_str()); }
+
+    class QuietSink : public ProgressSink {
+    public:
+        const char* Messages() const override { return nullptr; }
+        void AddMessage(const char*, ...) override {}
+        void ClearMessages() override {}
+        void Finished(const TraceInfo&, const char*) override {}
+        void Progress(const TraceInfo&, const char*) override {}
+        void SetCanceled(bool) override {}
+        bool IsCanceled() const override { return false; }
+    } quiet_;
+    std::string dir_;
+};
+
+template <typename Reader>
+void ReadFrames(benchmark::State& state, const char* code) {
+    Reader reader;
+    reader.Open(Fixture::Get().Path(code));
+    for (auto _ : state) {
+        if (!reader.ReadFrame()) {
+            state.PauseTiming();
+            reader.Close();
+            reader.Open(Fixture::Get().Path(code));
+            state.ResumeTiming();
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+void BM_ReadTcpdump(benchmark::State& s) {
+    ReadFrames<TcpdumpReader>(s, "TD");
+}
+void BM_ReadSnoop(benchmark::State& s) {
+    ReadFrames<SnoopReader>(s, "SO");
+}
+void BM_ReadSurveyor(benchmark::State& s) {
+    ReadFrames<SnoopReader>(s, "SH");
+}
+void BM_ReadNetMon(benchmark::State& s) {
+    ReadFrames<NetMonReader>(s, "N2");
+}
+BENCHMARK(BM_ReadTcpdump);
+BENCHMARK(BM_ReadSnoop);
+BENCHMARK(BM_ReadSurveyor);
+BENCHMARK(BM_ReadNetMon);
+
+template <typename Writer>
+void WriteFrames(benchmark::State& state, int format) {
+    Writer writer;
+    ConvertOptions options;
+    TraceInfo info;
+    info.interfaceType = IF_ETHERNET;
+    info.firstSeconds = info.startTime = 1700000000;
+    FrameRecord frame;
+    frame.SetData(nullptr, 1518);
+    frame.frameLength = frame.capturedLength = 1518;
+    frame.seconds = 1700000001;
+    writer.Create("/dev/null", format, options);
+    writer.WriteHeader(info);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(writer.WriteFrame(info, frame));
+        ++info.framesWritten;
+    }
+    writer.Close();
+    state.SetItemsProcessed(state.iterations());
+}
+void BM_WriteTcpdump(benchmark::State& s) {
+    WriteFrames<TcpdumpWriter>(s, FMT_TD);
+}
+void BM_WriteSnoop(benchmark::State& s) {
+    WriteFrames<SnoopWriter>(s, FMT_SO);
+}
+void BM_WriteSurveyor(benchmark::State& s) {
+    WriteFrames<SnoopWriter>(s, FMT_SH);
+}
+void BM_WriteNetMon(benchmark::State& s) {
+    WriteFrames<NetMonWriter>(s, FMT_N2);
+}
+BENCHMARK(BM_WriteTcpdump);
+BENCHMARK(BM_WriteSnoop);
+BENCHMARK(BM_WriteSurveyor);
+BENCHMARK(BM_WriteNetMon);
+
+}  // namespace
+}  // namespace translator
+
+BENCHMARK_MAIN();
