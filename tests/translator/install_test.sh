@@ -10,7 +10,13 @@ DESTDIR="$root" cmake --install "$build" --prefix /opt/veltrix >/dev/null
 "$root/opt/veltrix/bin/translator" "$sample" "$root/sample.txt" TX >"$root/report.txt"
 grep -q "^Conversion completed:" "$root/report.txt"
 grep -q "^# Use text2pcap" "$root/sample.txt"
+# The installed program finds libMeridelDLL.so in the library folder.
+"$root/opt/veltrix/bin/translator" "$sample" "$root/sample.dat" OS >"$root/report.txt"
+grep -q "^Conversion completed:" "$root/report.txt"
 (cd "$build" && cpack -G DEB -B "$root/package" >/dev/null)
 deb=$(ls "$root"/package/*.deb)
-dpkg-deb -c "$deb" | grep -q '\./usr/bin/translator$'
+# The listing is kept whole: grep -q would end the pipe early.
+dpkg-deb -c "$deb" >"$root/contents.txt"
+grep -q '\./usr/bin/translator$' "$root/contents.txt"
+grep -q '\./usr/lib/.*libMeridelDLL\.so$' "$root/contents.txt"
 echo "installed and packaged: $(basename "$deb")"

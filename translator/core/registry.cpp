@@ -8,18 +8,21 @@
 // Each module takes its place in the lists below.
 #include "core/engine.h"
 #include "formats/hexdump/hexdump.h"
+#include "formats/meridel/meridel.h"
 #include "formats/tcpdump/tcpdump.h"
 
 namespace translator {
 
 std::vector<std::unique_ptr<TraceReader>> CreateReaders() {
     std::vector<std::unique_ptr<TraceReader>> readers;
+    readers.push_back(std::make_unique<AnalyzerTraceReader>());
     readers.push_back(std::make_unique<TcpdumpReader>());
     return readers;
 }
 
 std::vector<std::unique_ptr<TraceWriter>> CreateWriters() {
     std::vector<std::unique_ptr<TraceWriter>> writers;
+    writers.push_back(std::make_unique<AnalyzerTraceWriter>());
     writers.push_back(std::make_unique<TcpdumpWriter>());
     writers.push_back(std::make_unique<HexDumpWriter>());
     return writers;
