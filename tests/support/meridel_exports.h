@@ -86,10 +86,11 @@ inline FileConfigInfo MeridelConfig(int32_t fileType, int32_t fileKind, int32_t 
 
 // The configuration object as stored, schema-121 shape with the given schema word.
 inline Bytes MeridelConfigObject(uint16_t schema, uint16_t extensionLength,
-                                 const std::vector<uint8_t>& extension) {
+                                 const std::vector<uint8_t>& extension, uint16_t lineCode = 10,
+                                 uint16_t interfaceCode = 108) {
     Bytes b;
     b.le16(0xFFFF).le16(schema).le16(12).text("CBasicConfig");
-    b.le16(10).le32(1200000000).le32(10000000).le32(0).le16(108).le32(7);
+    b.le16(lineCode).le32(1200000000).le32(10000000).le32(0).le16(interfaceCode).le32(7);
     b.le16(extensionLength).append(extension);
     b.zeros(6).u8(13).text("Imported File").u8(0);
     return b;

@@ -115,7 +115,18 @@ ParsedRecord ParseLayout12(const uint8_t* p, size_t available, TraceInfo& info,
     if (available - kLayout12Header < captured) {
         return {ParsedRecord::kBlockEnd, 0};
     }
-    frame.flags = (p[17] & kStatusCrc) ? FRAME_CRC_ERROR : 0;
+    const uint8_t status = p[17];
+    uint16_t flags = (status & kStatusCrc) ? FRAME_CRC_ERROR : 0;
+    // Serial lines in these records (HSSI) mark errors as layout 1 does.
+    if (info.wanType != WAN_NONE) {
+        if (status & kStatusWanCrc) {
+            flags |= FRAME_CRC_ERROR;
+        }
+        if (status & kStatusOther) {
+            flags |= FRAME_OTHER_ERROR;
+        }
+    }
+    frame.flags = flags;
     SetNanoTime(frame, info, p + 20);
     SetData(frame, p + kLayout12Header, captured, LoadLE16(p + 12));
     return {ParsedRecord::kFrame, kLayout12Header + captured};
@@ -332,7 +343,12 @@ MeridelRecord RecordShapeFor(int formatId, const TraceInfo& info) {
     if (formatId == FMT_TL) {
         return MeridelRecord::kLayout1;
     }
-    return IsLanGroup(info) ? MeridelRecord::kLayout12 : MeridelRecord::kLayout3;
+    // Ostrel HSSI files are of the LAN file type, whose records the library
+    // cuts as layout 12.
+    if (IsLanGroup(info) || (formatId == FMT_OS && info.interfaceType == IF_HSSI)) {
+        return MeridelRecord::kLayout12;
+    }
+    return MeridelRecord::kLayout3;
 }
 
 ParsedRecord ParseRecord(MeridelRecord shape, const uint8_t* record, size_t available,
