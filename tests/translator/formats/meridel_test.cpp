@@ -19,7 +19,8 @@
 #include "translator/frames.h"
 
 #if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
+// The sanitizer's own count of heap bytes in use (GCC ships no header for it).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace translator {
