@@ -9,6 +9,7 @@
 #include "core/engine.h"
 #include "formats/feldane/feldane.h"
 #include "formats/hexdump/hexdump.h"
+#include "formats/meridel/meridel.h"
 #include "formats/netmon/netmon.h"
 #include "formats/snoop/snoop.h"
 #include "formats/tcpdump/tcpdump.h"
@@ -17,6 +18,7 @@ namespace translator {
 
 std::vector<std::unique_ptr<TraceReader>> CreateReaders() {
     std::vector<std::unique_ptr<TraceReader>> readers;
+    readers.push_back(std::make_unique<AnalyzerTraceReader>());
     readers.push_back(std::make_unique<TcpdumpReader>());
     readers.push_back(std::make_unique<SnoopReader>());
     readers.push_back(std::make_unique<NetMonReader>());
@@ -26,6 +28,7 @@ std::vector<std::unique_ptr<TraceReader>> CreateReaders() {
 
 std::vector<std::unique_ptr<TraceWriter>> CreateWriters() {
     std::vector<std::unique_ptr<TraceWriter>> writers;
+    writers.push_back(std::make_unique<AnalyzerTraceWriter>());
     writers.push_back(std::make_unique<TcpdumpWriter>());
     writers.push_back(std::make_unique<SnoopWriter>());
     writers.push_back(std::make_unique<HexDumpWriter>());

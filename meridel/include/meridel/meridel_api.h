@@ -1,0 +1,56 @@
+#pragma once
+
+// The plain-C interface of libMeridelDLL.so, shared by the library and every
+// program that loads it, so that both sides agree on each record and signature.
+#include <cstddef>
+#include <cstdint>
+
+#define MERIDEL_EXPORT __attribute__((visibility("default")))
+
+extern "C" {
+
+// Describes a capture file: filled by the caller for Create and Update, by the
+// library for Open. The caller allocates it.
+struct FileConfigInfo {
+    int32_t fileType;
+    int32_t fileKind;
+    int32_t lineCode;
+    int32_t interfaceCode;
+    uint32_t lineRate;
+    uint32_t lineRate2;
+    uint32_t startTime;
+    uint32_t auxValue;
+    char description[100];
+    int32_t extensionLength;
+    // Opened files: a copy owned by the caller, released with FreeMeridelBuffer.
+    uint8_t* extension;
+};
+
+// Opaque: owned by the library from Create or Open until Close.
+struct CaptureFileHandle;
+
+MERIDEL_EXPORT CaptureFileHandle* CreateMeridelFile(const char* path, uint32_t expectedFrames,
+                                                    FileConfigInfo* info);
+// 1 when the record was added, 0 otherwise.
+MERIDEL_EXPORT int32_t AddFrameToFile(CaptureFileHandle* handle, const uint8_t* data,
+                                      uint32_t length);
+// 0, or -1 on failure.
+MERIDEL_EXPORT int32_t UpdateBasicConfig(CaptureFileHandle* handle, FileConfigInfo* info);
+// Records added (0 for opened files), or -1 on failure.
+MERIDEL_EXPORT int32_t CloseMeridelFile(CaptureFileHandle* handle);
+MERIDEL_EXPORT CaptureFileHandle* OpenMeridelFile(const char* path, uint32_t* recordCount,
+                                                  FileConfigInfo* info);
+// Block `block` as stored; its record count in *recordCount. Released with FreeMeridelBuffer.
+MERIDEL_EXPORT uint8_t* ReadFramesFromFile(CaptureFileHandle* handle, uint32_t block,
+                                           uint32_t* recordCount);
+// Releases a block or extension copy handed out by the library; null is ignored.
+MERIDEL_EXPORT void FreeMeridelBuffer(void* buffer);
+// Byte size of a buffer handed out by the library, so that a caller never
+// parses past the end of a block; 0 for null.
+MERIDEL_EXPORT size_t MeridelBufferSize(const void* buffer);
+
+}  // extern "C"
+
+static_assert(offsetof(FileConfigInfo, description) == 32);
+static_assert(offsetof(FileConfigInfo, extensionLength) == 132);
+static_assert(sizeof(char*) != 8 || offsetof(FileConfigInfo, extension) == 136);

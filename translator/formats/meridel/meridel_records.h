@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/frame_record.h"
+#include "core/trace_info.h"
+#include "meridel/meridel_api.h"
+
+namespace translator {
+
+// The record shapes of Meridel frame streams, as the translator reads and
+// writes them.
+enum class MeridelRecord { kCell, kLayout1, kLayout12, kLayout3 };
+
+// The shape of the records of a Trellan or Ostrel file (formatId) of the
+// trace, chosen from what is known of the trace, not from the layout code
+// stored in the file.
+MeridelRecord RecordShapeFor(int formatId, const TraceInfo& info);
+
+struct ParsedRecord {
+    enum Status {
+        kFrame,     // frame filled; `size` bytes consumed
+        kBlockEnd,  // no whole record at this point: the rest of the block is unusable
+        kTooLong,   // the record's data length exceeds MAX_FRAME_LENGTH
+    };
+    Status status;
+    size_t size;
+};
+
+// Parses the record at `record`, of which `available` bytes belong to the
+// block. Never reads past them. Fills `frame`; may set info.startTime.
+ParsedRecord ParseRecord(MeridelRecord shape, const uint8_t* record, size_t available,
+                         TraceInfo& info, FrameRecord& frame);
+
+// Builds the record of one frame into `out`; false when a field of the
+// record cannot hold the frame's length or time.
+bool BuildRecord(MeridelRecord shape, const TraceInfo& info, const FrameRecord& frame,
+                 std::vector<uint8_t>& out);
+
+// FileConfigInfo <-> TraceInfo. Reading fails for kinds other than 0 and 3.
+bool ConfigToTraceInfo(const FileConfigInfo& config, TraceInfo& info);
+// Fills config and its 32-byte extension block (which config then points to).
+void TraceInfoToConfig(const TraceInfo& info, int formatId, int32_t sliceBytes, bool slice,
+                       FileConfigInfo& config, uint8_t* extension);
+
+constexpr int32_t kMeridelExtensionSize = 32;
+
+}  // namespace translator
