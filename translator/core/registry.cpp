@@ -8,6 +8,8 @@
 // Each module takes its place in the lists below.
 #include "core/engine.h"
 #include "formats/hexdump/hexdump.h"
+#include "formats/netxray/netxray.h"
+#include "formats/peek/peek.h"
 #include "formats/tcpdump/tcpdump.h"
 
 namespace translator {
@@ -15,13 +17,17 @@ namespace translator {
 std::vector<std::unique_ptr<TraceReader>> CreateReaders() {
     std::vector<std::unique_ptr<TraceReader>> readers;
     readers.push_back(std::make_unique<TcpdumpReader>());
+    readers.push_back(std::make_unique<NetXRayReader>());
+    readers.push_back(std::make_unique<PeekReader>());
     return readers;
 }
 
 std::vector<std::unique_ptr<TraceWriter>> CreateWriters() {
     std::vector<std::unique_ptr<TraceWriter>> writers;
     writers.push_back(std::make_unique<TcpdumpWriter>());
+    writers.push_back(std::make_unique<NetXRayWriter>());
     writers.push_back(std::make_unique<HexDumpWriter>());
+    writers.push_back(std::make_unique<PeekWriter>());
     return writers;
 }
 
