@@ -183,8 +183,10 @@ TEST(PeekReader, Version9EncapsulationTag) {
 }
 
 TEST(PeekReader, Version9HeaderRules) {
-    const Bytes packets =
-        PeekV9Packet(*std::make_unique<Bytes>(), PeekTimeTags(20, 1, 0), RampFrame(20));
+    const Bytes packets = [] {
+        Bytes b;
+        return PeekV9Packet(b, PeekTimeTags(20, 1, 0), RampFrame(20));
+    }();
     auto build = [&](const std::string& version, const std::string& session, bool packetsFirst) {
         Bytes b;
         b.append(PeekSection("\x7fver", version).data());
