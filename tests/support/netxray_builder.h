@@ -35,7 +35,7 @@ inline Bytes NetXRayFile(const XrHeader& h, const std::vector<XrRecord>& records
                          bool shortRecords = false) {
     Bytes b;
     const auto count = static_cast<uint32_t>(h.frameCount < 0 ? records.size() : h.frameCount);
-    b.text("XCP").u8(0).fixedText(h.version, 8).le32(h.startTime).le32(count).le32(0);
+    b.fixedText("XCP", 4).fixedText(h.version, 8).le32(h.startTime).le32(count).le32(0);
     b.le32(h.firstRecord).zeros(16).le32(h.networkType).le32(h.timeMode).le64(h.timeOrigin);
     b.le32(h.lineRate).le32(0).le32(h.singleLength).zeros(12).le16(h.wanEncapsulation).zeros(42);
     for (const XrRecord& r : records) {
