@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -32,6 +33,19 @@ void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
+}
+
+void WriteGzipFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    gzFile out = gzopen(path.c_str(), "wb");
+    if (out == nullptr) {
+        throw std::runtime_error("cannot create " + path);
+    }
+    const bool ok =
+        bytes.empty() || gzwrite(out, bytes.data(), static_cast<unsigned>(bytes.size())) ==
+                             static_cast<int>(bytes.size());
+    if (gzclose(out) != Z_OK || !ok) {
+        throw std::runtime_error("cannot write " + path);
+    }
 }
 
 void WriteText(const std::string& path, const std::string& text) {

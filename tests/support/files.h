@@ -22,6 +22,8 @@ private:
 };
 
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
+// bytes gzip-compressed.
+void WriteGzipFile(const std::string& path, const std::vector<uint8_t>& bytes);
 void WriteText(const std::string& path, const std::string& text);
 std::vector<uint8_t> ReadFile(const std::string& path);
 std::string ReadText(const std::string& path);

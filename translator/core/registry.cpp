@@ -11,6 +11,8 @@
 #include "formats/hexdump/hexdump.h"
 #include "formats/meridel/meridel.h"
 #include "formats/netmon/netmon.h"
+#include "formats/netxray/netxray.h"
+#include "formats/peek/peek.h"
 #include "formats/snoop/snoop.h"
 #include "formats/tcpdump/tcpdump.h"
 
@@ -20,8 +22,10 @@ std::vector<std::unique_ptr<TraceReader>> CreateReaders() {
     std::vector<std::unique_ptr<TraceReader>> readers;
     readers.push_back(std::make_unique<AnalyzerTraceReader>());
     readers.push_back(std::make_unique<TcpdumpReader>());
+    readers.push_back(std::make_unique<NetXRayReader>());
     readers.push_back(std::make_unique<SnoopReader>());
     readers.push_back(std::make_unique<NetMonReader>());
+    readers.push_back(std::make_unique<PeekReader>());
     readers.push_back(std::make_unique<FeldaneReader>());
     return readers;
 }
@@ -30,9 +34,11 @@ std::vector<std::unique_ptr<TraceWriter>> CreateWriters() {
     std::vector<std::unique_ptr<TraceWriter>> writers;
     writers.push_back(std::make_unique<AnalyzerTraceWriter>());
     writers.push_back(std::make_unique<TcpdumpWriter>());
+    writers.push_back(std::make_unique<NetXRayWriter>());
     writers.push_back(std::make_unique<SnoopWriter>());
     writers.push_back(std::make_unique<HexDumpWriter>());
     writers.push_back(std::make_unique<NetMonWriter>());
+    writers.push_back(std::make_unique<PeekWriter>());
     return writers;
 }
 

@@ -6,6 +6,7 @@
 #include "buffered_file.h"
 #include "convert_options.h"
 #include "frame_record.h"
+#include "gz_input.h"
 #include "sink_user.h"
 #include "trace_info.h"
 
@@ -55,6 +56,16 @@ public:
 
     InputFile file;
     int64_t fileSize = 0;
+};
+
+// Base of the readers that read plain and gzip-compressed files alike.
+class GzTraceReader : public TraceReader {
+public:
+    ~GzTraceReader() override { file.Close(); }
+
+    void Close() override { file.Close(); }
+
+    GzInputFile file;
 };
 
 }  // namespace translator
