@@ -9,6 +9,7 @@
 #include "core/engine.h"
 #include "formats/hexdump/hexdump.h"
 #include "formats/netmon/netmon.h"
+#include "formats/observer/observer.h"
 #include "formats/snoop/snoop.h"
 #include "formats/tcpdump/tcpdump.h"
 
@@ -18,6 +19,7 @@ std::vector<std::unique_ptr<TraceReader>> CreateReaders() {
     std::vector<std::unique_ptr<TraceReader>> readers;
     readers.push_back(std::make_unique<TcpdumpReader>());
     readers.push_back(std::make_unique<SnoopReader>());
+    readers.push_back(std::make_unique<ObserverReader>());
     readers.push_back(std::make_unique<NetMonReader>());
     return readers;
 }
@@ -27,6 +29,7 @@ std::vector<std::unique_ptr<TraceWriter>> CreateWriters() {
     writers.push_back(std::make_unique<TcpdumpWriter>());
     writers.push_back(std::make_unique<SnoopWriter>());
     writers.push_back(std::make_unique<HexDumpWriter>());
+    writers.push_back(std::make_unique<ObserverWriter>());
     writers.push_back(std::make_unique<NetMonWriter>());
     return writers;
 }
