@@ -79,6 +79,34 @@ std::optional<Frames> ThroughObserver(const Frames& source, uint32_t now) {
     return out;
 }
 
+// One length per record: what was not captured is gone. The first frame
+// decides the medium; Ethernet frames up to 1514 stored bytes come back
+// complete with a computed FCS.
+std::optional<Frames> ThroughFireBerd(const Frames& source, uint32_t now) {
+    const std::vector<uint8_t>& first = source.front().bytes;
+    const uint8_t b0 = first.size() > 0 ? first[0] : 0;
+    const uint8_t b1 = first.size() > 1 ? first[1] : 0;
+    const uint8_t b2 = first.size() > 2 ? first[2] : 0;
+    const bool ethernet = (b0 & 0x10) == 0 || b0 == 0xFF ||
+                          (b0 == 0x10 && b1 == 0 && (b2 == 0x5A || b2 == 0x5D || b2 == 0xE0));
+    Frames out;
+    for (FrameSummary f : source) {
+        f = Normalised(f);
+        DropLastFour(f);
+        f.frameLength = static_cast<int32_t>(f.bytes.size());
+        if (f.bytes.size() > 1514) {
+            f.bytes.resize(1514);
+        } else if (ethernet) {
+            f.frameLength += 4;
+            f.bytes.resize(f.bytes.size() + 4, 0);
+            PutFcs(f);
+        }
+        ToTimeOfDay(f, now);
+        out.push_back(f);
+    }
+    return out;
+}
+
 class CorpusRoundTrip : public ::testing::Test {
 protected:
     void SetUp() override { engine_.SetSink(&quiet_); }
@@ -136,6 +164,11 @@ protected:
 TEST_F(CorpusRoundTrip, Observer) {
     REQUIRE_CORPUS();
     EXPECT_GE(RoundTrip(corpus, FMT_OB, ThroughObserver), 39);
+}
+
+TEST_F(CorpusRoundTrip, FireBerd) {
+    REQUIRE_CORPUS();
+    EXPECT_GE(RoundTrip(corpus, FMT_FB, ThroughFireBerd), 39);
 }
 
 TEST(CorpusPeer, LaterObserverLayoutsAreReadWithoutHarm) {
