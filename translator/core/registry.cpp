@@ -7,6 +7,7 @@
 //            6 FireBerd 500, 7 HexDump, 8 Observer, 9 NetMon, 10 Peek family, 11 Tervo bridge
 // Each module takes its place in the lists below.
 #include "core/engine.h"
+#include "formats/domino/domino.h"
 #include "formats/fireberd/fireberd.h"
 #include "formats/hexdump/hexdump.h"
 #include "formats/netmon/netmon.h"
@@ -19,6 +20,7 @@ namespace translator {
 std::vector<std::unique_ptr<TraceReader>> CreateReaders() {
     std::vector<std::unique_ptr<TraceReader>> readers;
     readers.push_back(std::make_unique<TcpdumpReader>());
+    readers.push_back(std::make_unique<DominoReader>());
     readers.push_back(std::make_unique<SnoopReader>());
     readers.push_back(std::make_unique<FireBerdReader>());
     readers.push_back(std::make_unique<ObserverReader>());
@@ -29,6 +31,7 @@ std::vector<std::unique_ptr<TraceReader>> CreateReaders() {
 std::vector<std::unique_ptr<TraceWriter>> CreateWriters() {
     std::vector<std::unique_ptr<TraceWriter>> writers;
     writers.push_back(std::make_unique<TcpdumpWriter>());
+    writers.push_back(std::make_unique<DominoWriter>());
     writers.push_back(std::make_unique<SnoopWriter>());
     writers.push_back(std::make_unique<FireBerdWriter>());
     writers.push_back(std::make_unique<HexDumpWriter>());
