@@ -12,6 +12,7 @@
 #include "formats/hexdump/hexdump.h"
 #include "formats/netmon/netmon.h"
 #include "formats/observer/observer.h"
+#include "formats/quillon/quillon.h"
 #include "formats/snoop/snoop.h"
 #include "formats/tcpdump/tcpdump.h"
 
@@ -23,6 +24,7 @@ std::vector<std::unique_ptr<TraceReader>> CreateReaders() {
     readers.push_back(std::make_unique<DominoReader>());
     readers.push_back(std::make_unique<SnoopReader>());
     readers.push_back(std::make_unique<FireBerdReader>());
+    readers.push_back(std::make_unique<QuillonReader>());
     readers.push_back(std::make_unique<ObserverReader>());
     readers.push_back(std::make_unique<NetMonReader>());
     return readers;
