@@ -7,12 +7,16 @@
 //            6 FireBerd 500, 7 HexDump, 8 Observer, 9 NetMon, 10 Peek family, 11 Tervo bridge
 // Each module takes its place in the lists below.
 #include "core/engine.h"
+#include "formats/domino/domino.h"
 #include "formats/feldane/feldane.h"
+#include "formats/fireberd/fireberd.h"
 #include "formats/hexdump/hexdump.h"
 #include "formats/meridel/meridel.h"
 #include "formats/netmon/netmon.h"
 #include "formats/netxray/netxray.h"
+#include "formats/observer/observer.h"
 #include "formats/peek/peek.h"
+#include "formats/quillon/quillon.h"
 #include "formats/snoop/snoop.h"
 #include "formats/tcpdump/tcpdump.h"
 
@@ -23,7 +27,11 @@ std::vector<std::unique_ptr<TraceReader>> CreateReaders() {
     readers.push_back(std::make_unique<AnalyzerTraceReader>());
     readers.push_back(std::make_unique<TcpdumpReader>());
     readers.push_back(std::make_unique<NetXRayReader>());
+    readers.push_back(std::make_unique<DominoReader>());
     readers.push_back(std::make_unique<SnoopReader>());
+    readers.push_back(std::make_unique<FireBerdReader>());
+    readers.push_back(std::make_unique<QuillonReader>());
+    readers.push_back(std::make_unique<ObserverReader>());
     readers.push_back(std::make_unique<NetMonReader>());
     readers.push_back(std::make_unique<PeekReader>());
     readers.push_back(std::make_unique<FeldaneReader>());
@@ -35,8 +43,11 @@ std::vector<std::unique_ptr<TraceWriter>> CreateWriters() {
     writers.push_back(std::make_unique<AnalyzerTraceWriter>());
     writers.push_back(std::make_unique<TcpdumpWriter>());
     writers.push_back(std::make_unique<NetXRayWriter>());
+    writers.push_back(std::make_unique<DominoWriter>());
     writers.push_back(std::make_unique<SnoopWriter>());
+    writers.push_back(std::make_unique<FireBerdWriter>());
     writers.push_back(std::make_unique<HexDumpWriter>());
+    writers.push_back(std::make_unique<ObserverWriter>());
     writers.push_back(std::make_unique<NetMonWriter>());
     writers.push_back(std::make_unique<PeekWriter>());
     return writers;

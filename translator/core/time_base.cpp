@@ -42,6 +42,11 @@ bool UnixToLocalTime(uint32_t t, struct tm* local) {
     return localtime_r(&value, local) != nullptr;
 }
 
+uint32_t DayBase(uint32_t now) {
+    tzset();
+    return StartOfDay(now) + static_cast<uint32_t>(static_cast<int32_t>(timezone));
+}
+
 int32_t TimeZoneBiasSeconds(uint32_t t) {
     tzset();
     int32_t bias = static_cast<int32_t>(timezone);

@@ -59,6 +59,11 @@ uint32_t LocalTimeToUnix(int year, int month, int day, int hour, int minute, int
 // Local broken-down time of t; false when it cannot be converted.
 bool UnixToLocalTime(uint32_t t, struct tm* local);
 
+// Base of formats that stamp frames with the time of day only and carry no
+// date: the UTC day that holds now, moved by the zone's standard offset west
+// of UTC, so that stored times of day fall on the day of the conversion.
+uint32_t DayBase(uint32_t now);
+
 // Seconds west of UTC of the process's zone, plus 3600 when daylight-saving
 // time is in effect at local time t.
 int32_t TimeZoneBiasSeconds(uint32_t t);

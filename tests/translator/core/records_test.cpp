@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -135,6 +136,19 @@ TEST(TimeBase, FormatDateAndBiasInUtc) {
     EXPECT_EQ(FormatDate(0), "January 1, 1970  00:00:00");
     EXPECT_EQ(FormatDate(1213853938), "June 19, 2008  05:38:58");
     EXPECT_EQ(TimeZoneBiasSeconds(1213853938), 0);
+}
+
+TEST(TimeBase, DayBaseIsTheUtcDayMovedByTheStandardZoneOffset) {
+    const uint32_t now = 86400u * 20000 + 3600 * 23;
+    EXPECT_EQ(DayBase(now), 86400u * 20000);
+    // A zone 5 hours west, in daylight-saving time or not: the standard offset counts.
+    setenv("TZ", "EST5EDT", 1);
+    EXPECT_EQ(DayBase(now), 86400u * 20000 + 5 * 3600);
+    EXPECT_EQ(DayBase(1213853938), StartOfDay(1213853938) + 5 * 3600);
+    setenv("TZ", "CET-1", 1);
+    EXPECT_EQ(DayBase(now), 86400u * 20000 - 3600);
+    setenv("TZ", "UTC", 1);
+    tzset();
 }
 
 FrameRecord Stamped(uint32_t seconds, uint32_t micros, int32_t length = 64, int32_t captured = 64) {
@@ -283,7 +297,8 @@ TEST(FrameRecord, ExtendRuntZeroesTheAddedBytes) {
     EXPECT_EQ(frame.frameLength, 60);
     EXPECT_EQ(frame.capturedLength, 60);
     EXPECT_EQ(data[41], 0xAA);
-    for (int i = 42; i < 60; ++i) EXPECT_EQ(data[i], 0) << i;
+    for (int i = 42; i < 60; ++i)
+        EXPECT_EQ(data[i], 0) << i;
     frame.frameLength = 1518;
     frame.capturedLength = 10;
     frame.ExtendRunt(64);  // long enough on the line: unchanged

@@ -1,0 +1,55 @@
+// Seed corpus of the Domino reader: LAN, LinkView, WAN and ATM captures
+// built byte by byte, plus files our writer produced in both formats.
+#include <filesystem>
+#include <string>
+
+#include "core/engine.h"
+#include "support/domino_builder.h"
+#include "support/files.h"
+#include "support/pcap_builder.h"
+
+using namespace testsupport;
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        return 2;
+    }
+    const std::string dir = argv[1];
+    std::filesystem::create_directories(dir);
+    DominoHeader h;
+    h.description = "Domino";
+    h.startTime = 1213853938;
+    h.hour = 5;
+    h.minute = 38;
+    h.second = 58;
+    const std::vector<DominoFrame> frames = {{RampFrame(64), 31250, 0x18},
+                                             {RampFrame(100), 31251, 0x08, 1518},
+                                             {RampFrame(60), 0, 0x98}};
+    WriteFile(dir + "/ethernet.cap", DominoFile(h, frames).data());
+    h.description = "LinkView PRO";
+    h.adapter = 739;
+    WriteFile(dir + "/linkview.cap", DominoFile(h, frames).data());
+    h.description = "WAN";
+    h.adapter = 359;
+    h.line = 240;
+    WriteFile(dir + "/wan.cap", DominoFile(h, frames).data());
+    h.description = "ATM";
+    h.adapter = 943;
+    h.line = 0;
+    WriteFile(
+        dir + "/atm.cap",
+        DominoFile(h, {{RampFrame(149), 0, 0x10000000}, {RampFrame(53)}, {RampFrame(120)}}).data());
+    WriteFile(dir + "/empty.cap", DominoFile(h, {}).data());
+
+    const std::string source = dir + "/source.pcap";
+    WriteFile(source, PcapFile(0xA1B2C3D4, false, 1,
+                               {{1000, 1, RampFrame(64), 0},
+                                {1001, 2, RampFrame(100, 7), 1518},
+                                {1002, 999999, RampFrame(60), 0}})
+                          .data());
+    translator::TranslatorEngine engine;
+    engine.ConvertFile(source, dir + "/written.cap", translator::FMT_DM,
+                       translator::ConvertOptions{});
+    std::filesystem::remove(source);
+    return 0;
+}

@@ -1,0 +1,7 @@
+#include "formats/fireberd/fireberd.h"
+#include "reader_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static translator::FireBerdReader reader;
+    return translator::FuzzReader(reader, data, size);
+}

@@ -1,0 +1,43 @@
+// Seed corpus of the Observer reader: both length rules, every network type
+// and the radio block, built byte by byte, plus a file our writer produced.
+#include <filesystem>
+#include <string>
+
+#include "core/engine.h"
+#include "support/files.h"
+#include "support/observer_builder.h"
+#include "support/pcap_builder.h"
+
+using namespace testsupport;
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        return 2;
+    }
+    const std::string dir = argv[1];
+    std::filesystem::create_directories(dir);
+    const std::vector<ObserverPacket> packets = {
+        {64, 1500, RampFrame(60)}, {1518, 86399999, RampFrame(100)}, {46, 7, RampFrame(42), 0x2}};
+    WriteFile(dir + "/version4.bfr", ObserverFile(kObserverVersion4, 0, packets).data());
+    WriteFile(dir + "/version3.bfr",
+              ObserverFile("ObserverPktBufferVersion=3.00", 0, packets).data());
+    WriteFile(dir + "/token-ring.bfr", ObserverFile(kObserverVersion4, 1, packets).data());
+    WriteFile(dir + "/fddi.bfr", ObserverFile(kObserverVersion4, 2, packets).data());
+    WriteFile(dir + "/wireless.bfr",
+              ObserverFile(kObserverVersion4, 9,
+                           {{64, 5, RampFrame(60), 0, {0, 0, 22, 6, 0, 70, 0, 0}},
+                            {30, 6, RampFrame(30), 0, {0, 0, 2, 1, 9, 40, 0, 0}}})
+                  .data());
+
+    const std::string source = dir + "/source.pcap";
+    WriteFile(source, PcapFile(0xA1B2C3D4, false, 1,
+                               {{1000, 1, RampFrame(64), 0},
+                                {1001, 2, RampFrame(100, 7), 1518},
+                                {1002, 999999, RampFrame(60), 0}})
+                          .data());
+    translator::TranslatorEngine engine;
+    engine.ConvertFile(source, dir + "/written.bfr", translator::FMT_OB,
+                       translator::ConvertOptions{});
+    std::filesystem::remove(source);
+    return 0;
+}

@@ -1,0 +1,198 @@
+#include "fireberd.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+#include "core/byte_order.h"
+#include "core/checksum.h"
+#include "core/time_base.h"
+
+namespace translator {
+
+namespace {
+
+bool IsFireBerdInterface(int interfaceType) {
+    return interfaceType == IF_ETHERNET || interfaceType == IF_TOKEN_RING;
+}
+
+// The file does not name its LAN. A Token Ring frame starts with its access
+// and frame control bytes, which have bit 0x10 set; Ethernet destinations
+// that look alike are broadcasts and a few known multicast prefixes.
+bool LooksLikeEthernet(uint8_t b0, uint8_t b1, uint8_t b2) {
+    return (b0 & 0x10) == 0 || b0 == 0xFF ||
+           (b0 == 0x10 && b1 == 0 && (b2 == 0x5A || b2 == 0x5D || b2 == 0xE0));
+}
+
+}  // namespace
+
+bool FireBerdReader::Supports(int formatId, const TraceInfo& info) const {
+    return formatId == FMT_FB && IsFireBerdInterface(info.interfaceType);
+}
+
+bool FireBerdReader::Open(const std::string& path) {
+    info.Reset();
+    recordsRead_ = 0;
+    dayBase_ = DayBase(static_cast<uint32_t>(time(nullptr)));
+    if (!FileTraceReader::Open(path)) {
+        return false;
+    }
+    uint8_t header[fireberd::FileHeader::kSize];
+    uint16_t flags = 0;
+    uint32_t milliseconds = 0;
+    if (!ReadBytes(header, sizeof header) || !ParseHeader(header) ||
+        !ReadRecord(&flags, &milliseconds) || !file.Seek(fireberd::FileHeader::kSize)) {
+        Close();
+        return false;
+    }
+    DetectMedia();
+    info.format = FMT_FB;
+    info.lineRate = DefaultLineRate(info.interfaceType, 0);
+    info.startTime = dayBase_ + milliseconds / 1000;
+    return true;
+}
+
+bool FireBerdReader::ParseHeader(const uint8_t* h) {
+    using fireberd::FileHeader;
+    if (memcmp(h + FileHeader::kApplication, fireberd::kApplication,
+               FileHeader::kApplicationCheck) != 0) {
+        return false;
+    }
+    memcpy(info.comment, h + FileHeader::kDescription, fireberd::kMaxComment);
+    info.comment[fireberd::kMaxComment] = '\0';
+    info.totalFrames = LoadLE32(h + FileHeader::kRecordCount);
+    return true;
+}
+
+void FireBerdReader::DetectMedia() {
+    uint8_t first[3] = {};
+    memcpy(first, frame.data.get(), std::min<size_t>(sizeof first, frame.capturedLength));
+    info.interfaceType =
+        LooksLikeEthernet(first[0], first[1], first[2]) ? IF_ETHERNET : IF_TOKEN_RING;
+}
+
+bool FireBerdReader::ReadRecord(uint16_t* flags, uint32_t* milliseconds) {
+    using fireberd::RecordHeader;
+    frame.Reset();
+    uint8_t record[RecordHeader::kSize];
+    if (!ReadBytes(record, sizeof record)) {
+        return false;
+    }
+    const uint16_t length = LoadLE16(record + RecordHeader::kLength);
+    if (FrameTooLong(length) || file.Tell() + length > fileSize) {
+        return false;
+    }
+    uint8_t* bytes = frame.SetData(nullptr, length + fireberd::kFcsSize);
+    if (!ReadBytes(bytes, length)) {
+        return false;
+    }
+    frame.frameLength = frame.capturedLength = length;
+    *flags = LoadLE16(record + RecordHeader::kFlags);
+    *milliseconds = LoadLE32(record + RecordHeader::kTimestamp);
+    return true;
+}
+
+bool FireBerdReader::ReadFrame() {
+    if (recordsRead_ >= info.totalFrames) {
+        return false;
+    }
+    uint16_t flags = 0;
+    uint32_t milliseconds = 0;
+    if (!ReadRecord(&flags, &milliseconds)) {
+        return false;
+    }
+    ++recordsRead_;
+    if (frame.frameLength > fireberd::kMaxCaptured) {
+        frame.capturedLength = fireberd::kMaxCaptured;
+    } else if (info.interfaceType == IF_ETHERNET) {
+        frame.frameLength += fireberd::kFcsSize;
+        frame.capturedLength += fireberd::kFcsSize;
+    }
+    if (info.interfaceType == IF_ETHERNET) {
+        if (flags & fireberd::kFlagCrcError) {
+            frame.flags |= FRAME_CRC_ERROR;
+        }
+        if (flags & fireberd::kFlagAlignmentError) {
+            frame.flags |= FRAME_ALIGNMENT_ERROR;
+        }
+        // An FCS goes only where the whole frame is delivered; in a cut one
+        // it would overwrite captured bytes.
+        if (frame.capturedLength == frame.frameLength) {
+            frame.StoreCrc32((flags & fireberd::kFlagsWithoutFcs) == 0);
+        }
+    }
+    frame.seconds = dayBase_ + milliseconds / 1000;
+    frame.microseconds = static_cast<uint32_t>(TimesThousand(milliseconds) % 1000000);
+    return true;
+}
+
+bool FireBerdWriter::Supports(int formatId, const TraceInfo& info) const {
+    return formatId == FMT_FB && IsFireBerdInterface(info.interfaceType);
+}
+
+bool FireBerdWriter::WriteHeader(const TraceInfo&) {
+    frameOffsets_.clear();
+    return WriteZeros(fireberd::FileHeader::kSize);
+}
+
+bool FireBerdWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
+    using fireberd::RecordHeader;
+    const int64_t position = file.Tell();
+    const int32_t fcs = info.interfaceType == IF_ETHERNET ? fireberd::kFcsSize : 0;
+    const int32_t length = std::max(frame.capturedLength - fcs, 0);
+    if (position > UINT32_MAX || length > UINT16_MAX) {
+        return false;  // 32-bit offsets, 16-bit lengths
+    }
+    frameOffsets_.push_back(static_cast<uint32_t>(position));
+    uint16_t flags = 0;
+    if (length > fireberd::kMaxCaptured) {
+        flags |= fireberd::kFlagLong;
+    }
+    if (length < fireberd::kMinimumPayload) {
+        flags |= fireberd::kFlagShort;
+    }
+    if (frame.flags & FRAME_CRC_ERROR) {
+        flags |= fireberd::kFlagCrcError;
+    }
+    if (frame.flags & FRAME_ALIGNMENT_ERROR) {
+        flags |= fireberd::kFlagAlignmentError;
+    }
+    uint8_t record[RecordHeader::kSize];
+    StoreLE16(record + RecordHeader::kLength, static_cast<uint16_t>(length));
+    StoreLE16(record + RecordHeader::kFlags, flags);
+    StoreLE16(record + RecordHeader::kNumber, static_cast<uint16_t>(info.framesWritten));
+    StoreLE32(record + RecordHeader::kTimestamp,
+              static_cast<uint32_t>(TimesThousand(SecondsOfDay(frame.seconds)) +
+                                    DivThousand(frame.microseconds)));
+    MarkField(record, record + RecordHeader::kTimestamp, 4);
+    return WriteBytes(record, sizeof record) && WriteBytes(frame.data.get(), length) &&
+           file.Flush();
+}
+
+bool FireBerdWriter::FinishFile(const TraceInfo& info) {
+    using fireberd::FileHeader;
+    if (!file.IsOpen() || info.framesWritten > UINT32_MAX) {
+        return false;
+    }
+    std::vector<uint8_t> table(frameOffsets_.size() * 4);
+    for (size_t i = 0; i < frameOffsets_.size(); ++i) {
+        StoreLE32(table.data() + 4 * i, frameOffsets_[i]);
+    }
+    if (!WriteBytes(table.data(), static_cast<int64_t>(table.size()))) {
+        return false;
+    }
+    uint8_t h[FileHeader::kSize] = {};
+    memcpy(h + FileHeader::kApplication, fireberd::kApplication, sizeof fireberd::kApplication);
+    memcpy(h + FileHeader::kDescription, fireberd::kDescription, sizeof fireberd::kDescription);
+    memcpy(h + FileHeader::kLogName, fireberd::kLogName, sizeof fireberd::kLogName);
+    StoreLE32(h + FileHeader::kRecordCount, static_cast<uint32_t>(info.framesWritten));
+    return file.Seek(0) && WriteBytes(h, sizeof h);
+}
+
+bool FireBerdWriter::Close() {
+    frameOffsets_.clear();
+    frameOffsets_.shrink_to_fit();
+    return BinaryTraceWriter::Close();
+}
+
+}  // namespace translator

@@ -1,0 +1,283 @@
+#include "observer.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <ctime>
+
+#include "core/byte_order.h"
+#include "core/checksum.h"
+#include "core/time_base.h"
+
+namespace translator {
+
+namespace {
+
+int InterfaceOfNetwork(uint8_t network) {
+    switch (network) {
+        case observer::kNetEthernet:
+            return IF_ETHERNET;
+        case observer::kNetTokenRing:
+            return IF_TOKEN_RING;
+        case observer::kNetFddi:
+            return IF_FDDI;
+        case observer::kNet80211:
+            return IF_802_11;
+        default:
+            return IF_UNKNOWN;
+    }
+}
+
+uint8_t NetworkOfInterface(int interfaceType) {
+    switch (interfaceType) {
+        case IF_TOKEN_RING:
+            return observer::kNetTokenRing;
+        case IF_FDDI:
+            return observer::kNetFddi;
+        case IF_802_11:
+            return observer::kNet80211;
+        default:
+            return observer::kNetEthernet;
+    }
+}
+
+bool IsObserverInterface(int interfaceType) {
+    return interfaceType == IF_ETHERNET || interfaceType == IF_TOKEN_RING ||
+           interfaceType == IF_FDDI || interfaceType == IF_802_11;
+}
+
+}  // namespace
+
+static_assert(sizeof observer::kHeaderText == 71, "70 characters and a NUL");
+
+int ObserverVersion(const uint8_t* header) {
+    const auto* end = header + observer::FileHeader::kVersionSearch;
+    const auto* equals = std::find(header, end, '=');
+    if (equals == end) {
+        return 0;
+    }
+    // Digits may run to the end of the header, never past it.
+    int version = 0;
+    for (const auto* p = equals + 1; p < header + observer::FileHeader::kSize; ++p) {
+        if (*p < '0' || *p > '9' || version > (INT_MAX - 9) / 10) {
+            break;
+        }
+        version = version * 10 + (*p - '0');
+    }
+    return version;
+}
+
+bool ObserverReader::Supports(int formatId, const TraceInfo& info) const {
+    return formatId == FMT_OB && IsObserverInterface(info.interfaceType);
+}
+
+bool ObserverReader::Open(const std::string& path) {
+    info.Reset();
+    nextOffset_ = 0;
+    if (!FileTraceReader::Open(path)) {
+        return false;
+    }
+    uint8_t header[observer::FileHeader::kSize];
+    uint8_t packet[observer::PacketHeader::kSize];
+    if (!ReadBytes(header, sizeof header) ||
+        memcmp(header, observer::kMagic, sizeof observer::kMagic) != 0 ||
+        !ReadBytes(packet, sizeof packet)) {
+        Close();
+        return false;
+    }
+    dayBase_ = DayBase(static_cast<uint32_t>(time(nullptr)));
+    version_ = ObserverVersion(header);
+    version4_ = version_ >= observer::kVersion4;
+    if (!ParseFirstPacket(packet)) {
+        Close();
+        return false;
+    }
+    nextOffset_ = observer::FileHeader::kSize;
+    return true;
+}
+
+bool ObserverReader::ParseFirstPacket(const uint8_t* packet) {
+    using observer::PacketHeader;
+    info.interfaceType = InterfaceOfNetwork(packet[PacketHeader::kNetworkType]);
+    if (info.interfaceType == IF_UNKNOWN) {
+        return false;
+    }
+    info.format = FMT_OB;
+    info.lineRate = DefaultLineRate(info.interfaceType, 0);
+    info.startTime = dayBase_ + LoadLE32(packet + PacketHeader::kTimestamp) / 1000;
+    return true;
+}
+
+bool ObserverReader::ReadFrame() {
+    using observer::PacketHeader;
+    using observer::RadioBlock;
+    frame.Reset();
+    const int64_t offset = nextOffset_;
+    nextOffset_ = 0;
+    uint8_t packet[PacketHeader::kSize];
+    if (offset == 0 || !file.Seek(offset) || !ReadBytes(packet, sizeof packet)) {
+        return false;
+    }
+    if (info.interfaceType == IF_802_11) {
+        uint8_t radio[RadioBlock::kSize];
+        if (!ReadBytes(radio, sizeof radio)) {
+            return false;
+        }
+        frame.wlanRate = radio[RadioBlock::kRate];
+        frame.wlanChannel = radio[RadioBlock::kChannel];
+        frame.wlanSignal = radio[RadioBlock::kSignal];
+        frame.wlanNoise = radio[RadioBlock::kNoise];
+    }
+    const uint32_t stored = LoadLE32(packet + PacketHeader::kCapturedLength);
+    if (FrameTooLong(stored) || file.Tell() + stored > fileSize) {
+        return false;
+    }
+    uint8_t* bytes = frame.SetData(
+        nullptr, std::max<int32_t>(static_cast<int32_t>(stored), observer::kMinimumEthernetFrame) +
+                     observer::kFcsSize);
+    if (!ReadBytes(bytes, stored)) {
+        return false;
+    }
+    const uint32_t flags = LoadLE32(packet + PacketHeader::kFlags);
+    if (flags & observer::kFlagCrcError) {
+        frame.flags |= FRAME_CRC_ERROR;
+    }
+    if (flags & observer::kFlagAlignmentError) {
+        frame.flags |= FRAME_ALIGNMENT_ERROR;
+    }
+    const uint32_t milliseconds = LoadLE32(packet + PacketHeader::kTimestamp);
+    frame.seconds = dayBase_ + milliseconds / 1000;
+    frame.microseconds = static_cast<uint32_t>(TimesThousand(milliseconds) % 1000000);
+    SetLengths(LoadLE32(packet + PacketHeader::kLineLength), stored);
+    if (frame.capturedLength > static_cast<int32_t>(stored)) {
+        // The FCS room: filled below, or left zero, never old buffer contents.
+        memset(bytes + stored, 0, static_cast<size_t>(frame.capturedLength) - stored);
+    }
+    if (info.interfaceType == IF_ETHERNET) {
+        CompleteEthernetFrame();
+    }
+    // The chain only moves forward, so a corrupt pointer cannot loop.
+    const uint32_t next = LoadLE32(packet + PacketHeader::kNext);
+    if (next > offset) {
+        nextOffset_ = next;
+    }
+    return true;
+}
+
+void ObserverReader::SetLengths(uint32_t lineLength, uint32_t stored) {
+    const bool ethernet = info.interfaceType == IF_ETHERNET;
+    int64_t frameLength = stored;
+    int64_t capturedLength = stored;
+    if (!version4_) {
+        if (ethernet) {
+            frameLength += observer::kFcsSize;
+            capturedLength += observer::kFcsSize;
+        }
+    } else if (lineLength == stored) {
+        frameLength = lineLength;
+    } else if (ethernet) {
+        frameLength = lineLength;
+        // Only a missing FCS is added back; other bytes were not captured.
+        if (int64_t{lineLength} - stored == observer::kFcsSize) {
+            capturedLength = lineLength;
+        }
+    }
+    frame.frameLength = static_cast<int32_t>(std::min<int64_t>(frameLength, INT32_MAX));
+    frame.capturedLength = static_cast<int32_t>(std::min<int64_t>(capturedLength, frameLength));
+}
+
+void ObserverReader::CompleteEthernetFrame() {
+    const bool errored = frame.flags & (FRAME_CRC_ERROR | FRAME_ALIGNMENT_ERROR);
+    if (!errored) {
+        frame.ExtendRunt(observer::kMinimumEthernetFrame);
+    }
+    frame.StoreCrc32(!errored);
+}
+
+bool ObserverWriter::Supports(int formatId, const TraceInfo& info) const {
+    return formatId == FMT_OB && IsObserverInterface(info.interfaceType);
+}
+
+bool ObserverWriter::WriteHeader(const TraceInfo&) {
+    memset(packet_, 0, sizeof packet_);
+    lastPacket_ = 0;
+    return WriteZeros(observer::FileHeader::kSize);
+}
+
+bool ObserverWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
+    using observer::PacketHeader;
+    const bool wireless = info.interfaceType == IF_802_11;
+    const bool dropFcs = info.interfaceType == IF_ETHERNET || wireless;
+    const int32_t stored = std::max(frame.capturedLength - (dropFcs ? observer::kFcsSize : 0), 0);
+    const int64_t position = file.Tell();
+    const int64_t next = position + PacketHeader::kSize +
+                         (wireless ? observer::RadioBlock::kSize : 0) + stored +
+                         observer::kTrailerSize;
+    if (frame.frameLength < 0 || next > UINT32_MAX) {
+        return false;  // the chain holds 32-bit offsets
+    }
+    memset(packet_, 0, sizeof packet_);
+    StoreLE32(packet_ + PacketHeader::kMarker, observer::kMarker);
+    StoreLE32(packet_ + PacketHeader::kNumber, static_cast<uint32_t>(info.framesWritten));
+    StoreLE32(packet_ + PacketHeader::kPrevious, static_cast<uint32_t>(lastPacket_));
+    StoreLE32(packet_ + PacketHeader::kNext, static_cast<uint32_t>(next));
+    packet_[PacketHeader::kNetworkType] = NetworkOfInterface(info.interfaceType);
+    uint32_t flags = 0;
+    if (frame.flags & FRAME_CRC_ERROR) {
+        flags |= observer::kFlagCrcError;
+    }
+    if (frame.flags & FRAME_ALIGNMENT_ERROR) {
+        flags |= observer::kFlagAlignmentError;
+    }
+    if (info.interfaceType == IF_ETHERNET && frame.frameLength < observer::kMinimumEthernetFrame) {
+        flags |= observer::kFlagRunt;
+    }
+    StoreLE32(packet_ + PacketHeader::kFlags, flags);
+    StoreLE32(packet_ + PacketHeader::kTimestamp,
+              static_cast<uint32_t>(TimesThousand(SecondsOfDay(frame.seconds)) +
+                                    DivThousand(frame.microseconds)));
+    StoreLE32(packet_ + PacketHeader::kLineLength, static_cast<uint32_t>(frame.frameLength));
+    StoreLE32(packet_ + PacketHeader::kCapturedLength, static_cast<uint32_t>(stored));
+    lastPacket_ = position;
+    MarkField(packet_, packet_ + PacketHeader::kTimestamp, 4);
+    if (!WriteBytes(packet_, sizeof packet_)) {
+        return false;
+    }
+    if (wireless) {
+        uint8_t radio[observer::RadioBlock::kSize] = {};
+        radio[observer::RadioBlock::kRate] = frame.wlanRate;
+        radio[observer::RadioBlock::kChannel] = frame.wlanChannel;
+        radio[observer::RadioBlock::kNoise] =
+            frame.wlanNoise != 0 ? frame.wlanNoise : frame.wlanSignal;
+        radio[observer::RadioBlock::kSignal] = frame.wlanSignal;
+        if (!WriteBytes(radio, sizeof radio)) {
+            return false;
+        }
+    }
+    return WriteBytes(frame.data.get(), stored) && file.WriteZeros(observer::kTrailerSize) &&
+           file.Flush();
+}
+
+bool ObserverWriter::FinishFile(const TraceInfo&) {
+    using observer::FileHeader;
+    if (!file.IsOpen()) {
+        return false;
+    }
+    const int64_t length = file.Tell();
+    if (length > UINT32_MAX) {
+        return false;
+    }
+    // The last packet ends the chain.
+    if (lastPacket_ != 0) {
+        StoreLE32(packet_ + observer::PacketHeader::kNext, 0);
+        if (!file.Seek(lastPacket_) || !WriteBytes(packet_, sizeof packet_)) {
+            return false;
+        }
+    }
+    uint8_t header[FileHeader::kSize] = {};
+    memcpy(header, observer::kHeaderText, sizeof observer::kHeaderText);
+    StoreLE32(header + FileHeader::kFileLength, static_cast<uint32_t>(length));
+    return file.Seek(0) && WriteBytes(header, sizeof header);
+}
+
+}  // namespace translator

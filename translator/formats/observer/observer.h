@@ -1,0 +1,103 @@
+#pragma once
+
+#include <cstdint>
+
+#include "core/trace_reader.h"
+#include "core/trace_writer.h"
+
+namespace translator {
+
+// On-disk layout of Observer packet buffer files (little-endian): a text
+// header, then a chain of packets each pointing to the next.
+namespace observer {
+
+constexpr char kMagic[8] = {'O', 'b', 's', 'e', 'r', 'v', 'e', 'r'};
+// The header text the writer puts at the start of the file.
+constexpr char kHeaderText[] =
+    "ObserverPktBufferVersion=4.00LocalAddressTable\\Local Address Table.adr";
+
+// File header, 113 bytes.
+struct FileHeader {
+    static constexpr int kSize = 113;
+    static constexpr int kVersionSearch = 112;  // the '=' is looked for in these bytes
+    static constexpr int kFileLength = 109;
+};
+
+// Packet header, 44 bytes, before the radio block (802.11) and the frame bytes.
+struct PacketHeader {
+    static constexpr int kSize = 44;
+    static constexpr int kMarker = 0;
+    static constexpr int kNumber = 4;
+    static constexpr int kPrevious = 8;
+    static constexpr int kNext = 12;
+    static constexpr int kNetworkType = 20;
+    static constexpr int kLineLength = 28;
+    static constexpr int kFlags = 32;
+    static constexpr int kTimestamp = 36;  // milliseconds since midnight
+    static constexpr int kCapturedLength = 40;
+};
+
+// Radio block of 802.11 packets, 8 bytes.
+struct RadioBlock {
+    static constexpr int kSize = 8;
+    static constexpr int kRate = 2;
+    static constexpr int kChannel = 3;
+    static constexpr int kNoise = 4;
+    static constexpr int kSignal = 5;
+};
+
+constexpr uint32_t kMarker = 0x88888888u;
+constexpr int kTrailerSize = 4;  // zero bytes behind the frame bytes
+
+enum NetworkType : uint8_t {
+    kNetEthernet = 0,
+    kNetTokenRing = 1,
+    kNetFddi = 2,
+    kNet80211 = 9,
+};
+
+enum PacketFlags : uint32_t {
+    kFlagAlignmentError = 0x1,
+    kFlagCrcError = 0x2,
+    kFlagRunt = 0x4,
+};
+
+constexpr int kVersion4 = 4;
+constexpr int kFcsSize = 4;
+constexpr int kMinimumEthernetFrame = 64;
+
+}  // namespace observer
+
+class ObserverReader : public FileTraceReader {
+public:
+    bool Supports(int formatId, const TraceInfo& info) const override;
+    bool Open(const std::string& path) override;
+    bool ReadFrame() override;
+
+private:
+    bool ParseFirstPacket(const uint8_t* packet);
+    void SetLengths(uint32_t lineLength, uint32_t stored);
+    void CompleteEthernetFrame();
+
+    int64_t nextOffset_ = 0;  // 0: the chain has ended
+    int version_ = 0;
+    bool version4_ = false;
+    uint32_t dayBase_ = 0;
+};
+
+class ObserverWriter : public BinaryTraceWriter {
+public:
+    bool Supports(int formatId, const TraceInfo& info) const override;
+    bool WriteHeader(const TraceInfo& info) override;
+    bool WriteFrame(const TraceInfo& info, const FrameRecord& frame) override;
+    bool FinishFile(const TraceInfo& info) override;
+
+private:
+    uint8_t packet_[observer::PacketHeader::kSize] = {};
+    int64_t lastPacket_ = 0;  // offset of the last packet header written; 0: none
+};
+
+// The version number after the first '=' of the header text; 0 without one.
+int ObserverVersion(const uint8_t* header);
+
+}  // namespace translator
