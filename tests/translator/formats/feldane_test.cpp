@@ -97,9 +97,10 @@ TEST(FeldaneReader, InterfacesNotesAndSelection) {
     reader.Close();
 
     WriteText(r.dir.file("capture.xml"),
-              "<interface index=\"4\" name=\"Port C\" limtype=\"x\"/>"
+              "<interface index=\"4\" name=\"Port C\" limtype=\"x\"/>\n"
               "<interface index=\"5\" name=\"Port D\" limtype=\"y\"/>");
     ASSERT_TRUE(reader.Open(r.path));  // other names: back to the first
+    ASSERT_EQ(reader.Interfaces().size(), 2u);
     EXPECT_TRUE(reader.Interfaces()[0].selected);
     EXPECT_FALSE(reader.Interfaces()[1].selected);
 }
