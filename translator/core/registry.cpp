@@ -11,6 +11,7 @@
 #include "formats/netmon/netmon.h"
 #include "formats/snoop/snoop.h"
 #include "formats/tcpdump/tcpdump.h"
+#include "formats/tervo/tervo.h"
 
 namespace translator {
 
@@ -19,6 +20,7 @@ std::vector<std::unique_ptr<TraceReader>> CreateReaders() {
     readers.push_back(std::make_unique<TcpdumpReader>());
     readers.push_back(std::make_unique<SnoopReader>());
     readers.push_back(std::make_unique<NetMonReader>());
+    readers.push_back(std::make_unique<TervoReader>());
     return readers;
 }
 
@@ -28,6 +30,7 @@ std::vector<std::unique_ptr<TraceWriter>> CreateWriters() {
     writers.push_back(std::make_unique<SnoopWriter>());
     writers.push_back(std::make_unique<HexDumpWriter>());
     writers.push_back(std::make_unique<NetMonWriter>());
+    writers.push_back(std::make_unique<TervoWriter>());
     return writers;
 }
 
