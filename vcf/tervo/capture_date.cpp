@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <climits>
 #include <cstdint>
 #include <ctime>
 
@@ -34,17 +35,20 @@ int NumberAt(const std::string& text, size_t from) {
 
 }  // namespace
 
-int64_t LocalMidnight(int year, int month, int day) {
+std::optional<int64_t> LocalMidnight(int year, int month, int day) {
     struct tm local {};
     local.tm_year = year - 1900;
     local.tm_mon = month - 1;
     local.tm_mday = day;
     local.tm_isdst = 0;
     const time_t t = mktime(&local);
-    return t == static_cast<time_t>(-1) ? 0 : static_cast<int64_t>(t);
+    if (t == static_cast<time_t>(-1)) {
+        return std::nullopt;
+    }
+    return static_cast<int64_t>(t);
 }
 
-int64_t LocalMidnightOfDateText(const std::string& text) {
+std::optional<int64_t> LocalMidnightOfDateText(const std::string& text) {
     int month = 0;
     for (int i = 0; i < 12 && month == 0; ++i) {
         if (text.find(kMonths[i]) != std::string::npos) {
@@ -53,34 +57,37 @@ int64_t LocalMidnightOfDateText(const std::string& text) {
     }
     const size_t dayAt = text.find_first_of(kDigits);
     if (month == 0 || dayAt == std::string::npos) {
-        return 0;
+        return std::nullopt;
     }
     const size_t afterDay = text.find_first_not_of(kDigits, dayAt);
     const int day = NumberAt(text, dayAt);
     if (afterDay == std::string::npos || day < 1 || day > 31) {
-        return 0;
+        return std::nullopt;
     }
     const size_t space = text.find(' ', afterDay + 1);
     if (space == std::string::npos) {
-        return 0;
+        return std::nullopt;
     }
     const int year = NumberAt(text, text.find_first_not_of(' ', space));
     if (year < 1) {
-        return 0;
+        return std::nullopt;
     }
-    const int64_t t = LocalMidnight(year, month, day);
-    return t >= INT32_MIN && t <= INT32_MAX ? t : 0;
+    const std::optional<int64_t> t = LocalMidnight(year, month, day);
+    if (!t || *t < INT32_MIN || *t > INT32_MAX) {
+        return std::nullopt;
+    }
+    return t;
 }
 
-int64_t CaptureDateOfHeaderString(const std::string& headerString) {
+std::optional<int64_t> CaptureDateOfHeaderString(const std::string& headerString) {
     const size_t label = headerString.find(kDateLabel);
     if (label == std::string::npos) {
-        return 0;
+        return std::nullopt;
     }
     const size_t from = label + sizeof kDateLabel - 1;
     const size_t end = headerString.find('#', from);
     if (end == std::string::npos) {
-        return 0;
+        return std::nullopt;
     }
     return LocalMidnightOfDateText(headerString.substr(from, end - from));
 }
@@ -92,7 +99,7 @@ int64_t LocalMidnightOfFileDate(const std::string& path) {
     if (!LocalDate(t, &local)) {
         return 0;
     }
-    return LocalMidnight(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    return LocalMidnight(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday).value_or(0);
 }
 
 int64_t LocalDayStart(int64_t t, int64_t* onThatDay) {
@@ -103,13 +110,13 @@ int64_t LocalDayStart(int64_t t, int64_t* onThatDay) {
     }
     const int year = local.tm_year + 1900;
     const int month = local.tm_mon + 1;
-    const int64_t midnight = LocalMidnight(year, month, local.tm_mday);
+    const int64_t midnight = LocalMidnight(year, month, local.tm_mday).value_or(t);
     if (midnight <= t) {
         return midnight;
     }
     // In daylight saving time the standard-time midnight comes an hour late:
     // t belongs to the day before, which its own midnight names.
-    *onThatDay = LocalMidnight(year, month, local.tm_mday - 1);
+    *onThatDay = LocalMidnight(year, month, local.tm_mday - 1).value_or(t);
     return *onThatDay;
 }
 

@@ -148,10 +148,9 @@ void* Open(const char* fileName, TervoFileInfo* info) {
     }
     info->records = parser->GetNumberOfRecords();
 
-    int64_t start = CaptureDateOfHeaderString(parser->GetHeaderString());
-    if (start == 0) {
-        start = LocalMidnightOfFileDate(fileName);
-    }
+    // The date of the header, else of the file.
+    int64_t start = CaptureDateOfHeaderString(parser->GetHeaderString())
+                        .value_or(LocalMidnightOfFileDate(fileName));
     const CVcfTimeOfDay& startTime = parser->GetCaptureStartTime();
     start += startTime.GetHours() * 3600 + startTime.GetMinutes() * 60 + startTime.GetSeconds();
     info->startTime = static_cast<int32_t>(start);
