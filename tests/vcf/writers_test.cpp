@@ -234,16 +234,5 @@ TEST_F(Writers, FactoryRefusals) {
     EXPECT_FALSE(writer->WriteHeaderWordRecord(0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr));
 }
 
-TEST_F(Writers, AWriterDestroyedUnfinishedLeavesItsSideFile) {
-    {
-        auto writer = Create("B4");
-        ASSERT_NE(writer, nullptr);
-        const uint8_t byte = 1;
-        ASSERT_TRUE(writer->WriteHeaderWordRecord(0, 0, 0, 0, 0, 64, 0, 0, 1, &byte));
-    }
-    EXPECT_EQ(ReadFile(path_ + ".idx").size(), 4u);
-    EXPECT_EQ(BE32At(ReadFile(path_), stavrel::kNumberOfRecords), 0u);
-}
-
 }  // namespace
 }  // namespace vcf

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "capture_date.h"
@@ -149,18 +150,19 @@ void* Open(const char* fileName, TervoFileInfo* info) {
     info->records = parser->GetNumberOfRecords();
 
     // The date of the header, else of the file.
-    int64_t start = CaptureDateOfHeaderString(parser->GetHeaderString())
-                        .value_or(LocalMidnightOfFileDate(fileName));
+    const std::optional<int64_t> date = CaptureDateOfHeaderString(parser->GetHeaderString());
+    int64_t start = date ? *date : LocalMidnightOfFileDate(fileName);
     const CVcfTimeOfDay& startTime = parser->GetCaptureStartTime();
     start += startTime.GetHours() * 3600 + startTime.GetMinutes() * 60 + startTime.GetSeconds();
     info->startTime = static_cast<int32_t>(start);
 
+    // The writers put "#Description: " in front of the text; it is left out.
     const std::string& description = parser->GetDescription();
-    const size_t length =
-        description.size() > kDescriptionLabelLength
-            ? std::min(description.size() - kDescriptionLabelLength, sizeof info->description - 1)
-            : 0;
-    memcpy(info->description, description.data() + kDescriptionLabelLength * (length > 0), length);
+    const std::string text = description.size() > kDescriptionLabelLength
+                                 ? description.substr(kDescriptionLabelLength)
+                                 : std::string();
+    const size_t length = std::min(text.size(), sizeof info->description - 1);
+    memcpy(info->description, text.data(), length);
     info->description[length] = '\0';
 
     TervoFrame* first = ReadFrame(*parser);

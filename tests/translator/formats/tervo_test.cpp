@@ -180,6 +180,7 @@ TEST_F(TervoFiles, AFileOfAnUnknownLinkTypeIsNotRead) {
 }
 
 struct LinkCase {
+    const char* name;
     int32_t interfaceType;
     int32_t wanType;
     uint8_t layer2Mode;
@@ -226,28 +227,14 @@ TEST_P(TervoLinks, TheInterfaceChoosesTheLinkTypeAndComesBack) {
     EXPECT_EQ(frames[0], (FrameSummary{frame.seconds, 250, 7, 60, RampFrame(60)}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Interfaces, TervoLinks,
-    ::testing::Values(LinkCase{IF_ETHERNET, WAN_NONE, 64}, LinkCase{IF_ATM, WAN_NONE, 7},
-                      LinkCase{IF_WAN, WAN_HDLC, 1}, LinkCase{IF_WAN, WAN_PPP, 0},
-                      LinkCase{IF_T1, WAN_RAW_IP, 2}, LinkCase{IF_WAN, WAN_FRAME_RELAY, 9}));
-
-TEST(TervoBridge, WritesOnlyWhatATervoLinkTypeDescribes) {
-    TervoWriter writer;
-    TraceInfo info;
-    for (int type : {IF_TOKEN_RING, IF_FDDI, IF_802_11, IF_ARCNET}) {
-        info.interfaceType = type;
-        EXPECT_FALSE(writer.Supports(FMT_TV, info)) << type;
-    }
-    info.interfaceType = IF_WAN;
-    info.wanType = WAN_X25;
-    EXPECT_FALSE(writer.Supports(FMT_TV, info));
-    info.interfaceType = IF_ETHERNET;
-    EXPECT_FALSE(writer.Supports(FMT_TD, info));
-    TervoReader reader;
-    EXPECT_TRUE(reader.Supports(FMT_TV, info));
-    EXPECT_FALSE(reader.Supports(FMT_TD, info));
-}
+INSTANTIATE_TEST_SUITE_P(Interfaces, TervoLinks,
+                         ::testing::Values(LinkCase{"Ethernet", IF_ETHERNET, WAN_NONE, 64},
+                                           LinkCase{"Atm", IF_ATM, WAN_NONE, 7},
+                                           LinkCase{"Hdlc", IF_WAN, WAN_HDLC, 1},
+                                           LinkCase{"Ppp", IF_WAN, WAN_PPP, 0},
+                                           LinkCase{"RawIp", IF_T1, WAN_RAW_IP, 2},
+                                           LinkCase{"FrameRelay", IF_WAN, WAN_FRAME_RELAY, 9}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(TervoFiles, AnUnfinishedFileIsSavedWhenTheWriterCloses) {
     TraceInfo info;
