@@ -198,6 +198,35 @@ TEST_F(TervoExports, TimesBeforeTheStartAndPast2038ComeBackWhole) {
     EXPECT_EQ(Read(path, &info), frames);
 }
 
+// Sets TZ for one test and puts the test's own back.
+class ZoneScope {
+public:
+    explicit ZoneScope(const char* zone) {
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ZoneScope() {
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+};
+
+TEST_F(TervoExports, TheStartComesBackInAnyTimeZone) {
+    // Central European time with its summer time, and a zone west of UTC.
+    for (const char* zone : {"CET-1CEST,M3.5.0,M10.5.0/3", "EST5EDT,M3.2.0,M11.1.0"}) {
+        ZoneScope scope(zone);
+        // 2007-07-17 22:30 UTC is 00:30 of the next day in summer time, and
+        // 2007-01-17 23:59:59 UTC a winter time.
+        for (int32_t start : {1184711400, 1169078399, kStart}) {
+            const std::string path = dir_.file("zoned.tv");
+            Write(path, start, "", {{TERVO_LINK_ETHERNET, 3, 0, RampFrame(20)}});
+            TervoFileInfo info;
+            ASSERT_EQ(Read(path, &info).size(), 1u);
+            EXPECT_EQ(info.startTime, start) << zone;
+        }
+    }
+}
+
 // Stavrel files made byte by byte: a B4 file of Ethernet records.
 StavrelFile B4File(const std::string& headerString) {
     StavrelFile file;
