@@ -20,10 +20,14 @@ esac
 LD_LIBRARY_PATH=$libpath "$root/opt/veltrix/bin/translator" "$sample" "$root/sample.dat" OS \
   >"$root/report.txt"
 grep -q "^Conversion completed:" "$root/report.txt"
+# The installed translator finds the installed libTervo.so through its run path.
+"$root/opt/veltrix/bin/translator" "$sample" "$root/sample.tv" TV >"$root/report-tv.txt"
+grep -q "^Conversion completed:" "$root/report-tv.txt"
 (cd "$build" && cpack -G DEB -B "$root/package" >/dev/null)
 deb=$(ls "$root"/package/*.deb)
 dpkg-deb -c "$deb" >"$root/contents.txt"
-for file in '/usr/bin/translator' '/usr/bin/st2tcpdump' '/libVantorConverter.so' '/libMeridelDLL.so'; do
+for file in '/usr/bin/translator' '/usr/bin/st2tcpdump' '/libVantorConverter.so' '/libMeridelDLL.so' \
+            '/libTervo.so'; do
   grep -q "$file\$" "$root/contents.txt"
 done
 echo "installed and packaged: $(basename "$deb")"

@@ -239,14 +239,19 @@ TEST_F(StavrelFiles, InconsistentHeadersFailWithError3) {
         EXPECT_FALSE(parser.Open(path_));
         EXPECT_EQ(parser.GetLastError(), kVcfErrorHeader) << offset << " = " << value;
     }
-    // Fixed-length records that the file cannot hold.
-    std::vector<uint8_t> bytes = good;
-    PatchBE32(bytes, stavrel::kRecordLength, 1000);
-    PatchBE32(bytes, stavrel::kOffsetToIndex, 0);
-    WriteFile(path_, bytes);
-    CVcfStB3CaptureFileParser parser;
-    EXPECT_FALSE(parser.Open(path_));
-    EXPECT_EQ(parser.GetLastError(), kVcfErrorHeader);
+    // Fixed-length records that the file cannot hold, also where count
+    // times length leaves 63 bits.
+    for (const auto& [count, length] :
+         {std::pair<uint32_t, uint32_t>{2, 1000}, {0xFFFFFFFB, 0xFFFF0000}}) {
+        std::vector<uint8_t> bytes = good;
+        PatchBE32(bytes, stavrel::kNumberOfRecords, count);
+        PatchBE32(bytes, stavrel::kRecordLength, length);
+        PatchBE32(bytes, stavrel::kOffsetToIndex, 0);
+        WriteFile(path_, bytes);
+        CVcfStB3CaptureFileParser parser;
+        EXPECT_FALSE(parser.Open(path_));
+        EXPECT_EQ(parser.GetLastError(), kVcfErrorHeader);
+    }
 }
 
 TEST_F(StavrelFiles, CorruptIndexEntriesFailCleanly) {

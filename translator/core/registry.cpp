@@ -19,6 +19,7 @@
 #include "formats/quillon/quillon.h"
 #include "formats/snoop/snoop.h"
 #include "formats/tcpdump/tcpdump.h"
+#include "formats/tervo/tervo.h"
 
 namespace translator {
 
@@ -34,6 +35,7 @@ std::vector<std::unique_ptr<TraceReader>> CreateReaders() {
     readers.push_back(std::make_unique<ObserverReader>());
     readers.push_back(std::make_unique<NetMonReader>());
     readers.push_back(std::make_unique<PeekReader>());
+    readers.push_back(std::make_unique<TervoReader>());
     readers.push_back(std::make_unique<FeldaneReader>());
     return readers;
 }
@@ -50,6 +52,7 @@ std::vector<std::unique_ptr<TraceWriter>> CreateWriters() {
     writers.push_back(std::make_unique<ObserverWriter>());
     writers.push_back(std::make_unique<NetMonWriter>());
     writers.push_back(std::make_unique<PeekWriter>());
+    writers.push_back(std::make_unique<TervoWriter>());
     return writers;
 }
 

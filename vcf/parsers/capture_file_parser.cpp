@@ -67,12 +67,13 @@ bool CVcfCaptureFileParser::GetRecordLengthOf(uint32_t n, int64_t* length) {
 }
 
 bool CVcfCaptureFileParser::CheckHeaderConsistency() const {
-    const int64_t size = fileSize_;
-    // 64 bits, so that a hostile record count cannot wrap the product round.
-    const int64_t expected = int64_t{numberOfRecords_} * recordLength_ + offsetToData_;
-    if (offsetToData_ == 0 || size < offsetToData_ || size < offsetToIndex_) {
+    if (offsetToData_ == 0 || fileSize_ < offsetToData_ || fileSize_ < offsetToIndex_) {
         return false;
     }
+    const uint64_t size = static_cast<uint64_t>(fileSize_);
+    // Unsigned 64 bits hold the largest product of two 32-bit fields plus an
+    // offset, so a hostile record count cannot wrap it round.
+    const uint64_t expected = uint64_t{numberOfRecords_} * recordLength_ + offsetToData_;
     if (offsetToIndex_ != 0 && offsetToIndex_ < expected) {
         return false;
     }

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/trace_reader.h"
+#include "core/trace_writer.h"
+
+namespace translator {
+
+// The library that reads and writes Tervo files ("Tervo.dll"): loaded from
+// the program's folder, else through the loader's search path; its
+// functions are bound by name when they are used.
+class TervoLibrary {
+public:
+    static constexpr const char kFileName[] = "libTervo.so";
+
+    TervoLibrary() = default;
+    ~TervoLibrary() { Unload(); }
+    TervoLibrary(const TervoLibrary&) = delete;
+    TervoLibrary& operator=(const TervoLibrary&) = delete;
+
+    // True when the library is loaded, already or now.
+    bool Load();
+    void Unload();
+    bool IsLoaded() const { return handle_ != nullptr; }
+    // The export name as a function of type Function, or null.
+    template <typename Function>
+    Function* Bind(const char* name) const;
+
+private:
+    void* handle_ = nullptr;
+};
+
+// Tervo files through the library's read functions.
+class TervoReader : public TraceReader {
+public:
+    ~TervoReader() override { TervoReader::Close(); }
+
+    bool Supports(int formatId, const TraceInfo& info) const override;
+    bool Open(const std::string& path) override;
+    void Close() override;
+    bool ReadFrame() override;
+
+private:
+    // Ends the read handle; false when the library cannot close it.
+    bool CloseHandle();
+
+    TervoLibrary library_;
+    void* handle_ = nullptr;
+    int32_t linkType_ = 0;
+    int64_t framesConsumed_ = 0;
+};
+
+// Tervo files through the library's write functions. The library file is
+// created once the capture's start time is known: at the header when the
+// source states it, else at the first frame.
+class TervoWriter : public TraceWriter {
+public:
+    ~TervoWriter() override { TervoWriter::Close(); }
+
+    bool Supports(int formatId, const TraceInfo& info) const override;
+    bool Create(const std::string& path, int formatId, const ConvertOptions& options) override;
+    bool WriteHeader(const TraceInfo& info) override;
+    bool WriteFrame(const TraceInfo& info, const FrameRecord& frame) override;
+    bool FinishFile(const TraceInfo& info) override;
+    // Saves a file that was not finished, so that what was written stays readable.
+    bool Close() override;
+
+private:
+    bool CreateFile(const TraceInfo& info, uint32_t startTime);
+    bool Save();
+
+    TervoLibrary library_;
+    std::string path_;
+    int format_ = FMT_UN;
+    const ConvertOptions* options_ = nullptr;
+    void* handle_ = nullptr;
+    int32_t linkType_ = 0;
+    bool createPending_ = false;
+    // The start the library file was created with; frame times count from it.
+    uint32_t startTime_ = 0;
+};
+
+}  // namespace translator
