@@ -85,10 +85,12 @@ FolderChooserDlg::FolderChooserDlg(const QString& folder, QWidget* parent) : QDi
     if (current.isValid()) {
         tree_->setCurrentIndex(current);
         tree_->scrollTo(current);
-        // The tree fills in the background; keep the start folder in view meanwhile.
-        connect(model_, &QFileSystemModel::directoryLoaded, this, [this] {
-            tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
-        });
+        // The tree fills and sorts in the background; keep the start folder in
+        // view once each folder has settled.
+        connect(
+            model_, &QFileSystemModel::directoryLoaded, this,
+            [this] { tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::EnsureVisible); },
+            Qt::QueuedConnection);
     }
     path_->setText(start);
     ok_->setEnabled(start.startsWith('/'));

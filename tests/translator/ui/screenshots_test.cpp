@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeView>
 #include <filesystem>
 
 #include "core/engine.h"
@@ -72,6 +73,14 @@ TEST(Screenshots, EveryWindow) {
     Shoot(&feldane, "feldane_options");
 
     FolderChooserDlg chooser(QString::fromStdString(folder));
+    chooser.show();
+    auto* tree = chooser.findChild<QTreeView*>("folders");
+    // The tree fills in the background; the picture shows the start folder.
+    QTest::qWait(500);
+    EXPECT_TRUE(QTest::qWaitFor([tree] {
+        const QRect row = tree->visualRect(tree->currentIndex());
+        return row.isValid() && tree->viewport()->rect().contains(row.center());
+    }));
     Shoot(&chooser, "select_folder");
 
     TranslatorEngine engine;
