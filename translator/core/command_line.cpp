@@ -18,6 +18,9 @@ namespace translator {
 
 namespace {
 
+// Room for one summary line: a label and a path or comment of the longest kind.
+constexpr size_t kMaxSummaryLine = 8192;
+
 const char kDashLine[] = "------------------------------------------------------------------\r\n";
 
 void PrintUsage() {
@@ -163,32 +166,46 @@ bool CreateFolderWithParents(const std::string& path) {
     return CreateFolderWithParents(path.substr(0, separator)) && makeFolder(path);
 }
 
-void PrintFileSummary(const std::string& source, const std::string& destination,
-                      const TraceInfo& info) {
-    printf("Source File:          \t%s\r\n", source.c_str());
-    printf("Analyzer:             \t%s\r\n", FormatName(info.format));
-    printf("Interface:            \t%s %s\r\n", InterfaceName(info.interfaceType),
-           WanName(info.wanType));
+std::string FileSummaryText(const std::string& source, const std::string& destination,
+                            const TraceInfo& info) {
+    std::string text;
+    auto line = [&text](const char* format, auto... values) {
+        char buffer[kMaxSummaryLine];
+        snprintf(buffer, sizeof buffer, format, values...);
+        text += buffer;
+    };
+    line("Source File:          \t%s\r\n", source.c_str());
+    line("Analyzer:             \t%s\r\n", FormatName(info.format));
+    line("Interface:            \t%s %s\r\n", InterfaceName(info.interfaceType),
+         WanName(info.wanType));
     if (info.lineRate > 0) {
-        printf("Line Rate:            \t%d\r\n", info.lineRate);
+        line("Line Rate:            \t%d\r\n", info.lineRate);
     }
     if (info.totalFrames >= 0) {
-        printf("Total Frames:         \t%" PRId64 "\r\n", info.totalFrames);
+        line("Total Frames:         \t%" PRId64 "\r\n", info.totalFrames);
     }
     struct stat st {};
     if (stat(source.c_str(), &st) == 0) {
-        printf("File Size:            \t%" PRId64 " bytes\r\n", static_cast<int64_t>(st.st_size));
+        line("File Size:            \t%" PRId64 " bytes\r\n", static_cast<int64_t>(st.st_size));
     }
     if (info.startTime != 0) {
-        printf("Start Time:           \t%s\r\n", FormatDate(info.startTime).c_str());
+        line("Start Time:           \t%s\r\n", FormatDate(info.startTime).c_str());
     }
     if (info.comment[0] != '\0') {
-        printf("Comment:              \t%s\r\n", info.comment);
+        line("Comment:              \t%s\r\n", info.comment);
     }
     if (info.notes[0] != '\0') {
-        printf("Notes:                \r\n\r\n%s\r\n", info.notes);
+        text += "Notes:                \r\n\r\n";
+        text += info.notes;
+        text += "\r\n";
     }
-    printf("Dest. File:           \t%s\r\n", destination.c_str());
+    line("Dest. File:           \t%s\r\n", destination.c_str());
+    return text;
+}
+
+void PrintFileSummary(const std::string& source, const std::string& destination,
+                      const TraceInfo& info) {
+    fputs(FileSummaryText(source, destination, info).c_str(), stdout);
 }
 
 int RunCommandLine(int argc, char** argv) {
