@@ -1,5 +1,7 @@
 #include "main_window.h"
 
+#include "formats/feldane/feldane.h"
+
 #include <sys/stat.h>
 
 #include <QAction>
@@ -29,6 +31,7 @@
 #include "core/settings.h"
 #include "core/time_base.h"
 #include "folder_chooser.h"
+#include "formats/feldane/feldane.h"
 #include "help.h"
 #include "message_boxes.h"
 #include "option_dialogs.h"
@@ -202,6 +205,7 @@ void MainWindow::BuildControls() {
     connect(sourceBrowse, &QPushButton::clicked, this, &MainWindow::BrowseSource);
     connect(destinationBrowse, &QPushButton::clicked, this, &MainWindow::BrowseDestination);
     connect(tcpdumpSettings_, &QPushButton::clicked, this, &MainWindow::ShowTcpdumpOptions);
+    connect(feldaneOptions_, &QPushButton::clicked, this, &MainWindow::ShowFeldaneOptions);
     connect(convert_, &QPushButton::clicked, this, &MainWindow::Convert);
     connect(exit_, &QPushButton::clicked, this, &MainWindow::close);
 }
@@ -555,6 +559,21 @@ void MainWindow::ChooseFolder(QLineEdit* field) {
 void MainWindow::ShowTcpdumpOptions() {
     TcpDumpOptionDlg dialog(options_, this);
     dialog.exec();
+}
+
+// The dialog edits a copy of the recording reader's interface list; on OK the
+// list is replaced and the source evaluated again with the new choice.
+void MainWindow::ShowFeldaneOptions() {
+    for (const auto& reader : engine_.Readers()) {
+        if (auto* feldane = dynamic_cast<FeldaneReader*>(reader.get())) {
+            FeldaneOptionDlg dialog(feldane->Interfaces(), this);
+            if (dialog.exec() == QDialog::Accepted) {
+                feldane->SetInterfaces(dialog.Interfaces());
+                EvaluateSource();
+            }
+            return;
+        }
+    }
 }
 
 void MainWindow::ShowAbout() {

@@ -60,6 +60,7 @@ private:
     void BrowseDestination();
     void ChooseFolder(QLineEdit* field);
     void ShowTcpdumpOptions();
+    void ShowFeldaneOptions();
     void ShowAbout();
 
     std::string settingsPath_;

@@ -2,10 +2,12 @@
 // converting, answering its questions.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -16,7 +18,10 @@
 
 #include "core/engine.h"
 #include "core/settings.h"
+#include "support/feldane_builder.h"
+#include "support/pcap_builder.h"
 #include "ui/main_window.h"
+#include "ui/option_dialogs.h"
 #include "ui/progress_dialogs.h"
 #include "ui_support.h"
 
@@ -81,8 +86,8 @@ TEST(MainWindow, TypingTheSourceRedetectsAtEveryCompleteFileName) {
     }
     // The folder's proposal was its parent; each recognised file then put its
     // own name there with the selected format's suffix.
-    EXPECT_EQ(w.Format()->currentText(), "Snoop (Sun)");
-    EXPECT_EQ(w.DestinationText(), Parent(w.dir.path()) + "/trace.Sun.snoop");
+    EXPECT_EQ(w.Format()->currentText(), "Trellan (Veltrix)");
+    EXPECT_EQ(w.DestinationText(), Parent(w.dir.path()) + "/trace.Trellan.dat");
     EXPECT_TRUE(w.Enabled("convert"));
 }
 
@@ -93,7 +98,7 @@ TEST(MainWindow, FolderSourceProposesConvertedFolder) {
     w.SetSource(data);
     EXPECT_EQ(w.DestinationText(), w.dir.path());
     EXPECT_EQ(w.Summary(), QString::fromStdString("Convert all files in:\n" + data));
-    EXPECT_EQ(w.Format()->itemText(0), "tcpdump/libpcap");
+    EXPECT_EQ(w.Format()->itemText(0), "Trellan (Veltrix)");
     EXPECT_NE(w.Format()->findText("HexDump (Ascii)"), -1);
     EXPECT_EQ(w.Format()->findText("Sniffer DOS (Network General)"), -1);
     EXPECT_TRUE(w.Enabled("convert"));
@@ -126,6 +131,29 @@ TEST(MainWindow, FormatChoiceRenamesDestinationAndEnablesSettings) {
     w.SetDestination(folder + "/out.bin");
     w.SelectFormat("HexDump (Ascii)");
     EXPECT_EQ(w.DestinationText(), folder + "/out.HexDump.txt");
+}
+
+TEST(MainWindow, FeldaneOptionsChooseTheInterfaceToConvert) {
+    Window w;
+    const std::string recording = w.dir.file("capture.rec");
+    WriteFile(recording,
+              FeldaneRecording({FeldaneBlock(2, {FeldaneFrame(1, 5, 0, RampFrame(64))})}).data());
+    WriteText(w.dir.file("capture.xml"),
+              "<interface index=1 name=\"Port A\" limtype=\"Fast Ethernet\"/>\n"
+              "<interface index=2 name=\"Port B\" limtype=\"Fast Ethernet\"/>\n");
+    w.SetSource(recording);
+    EXPECT_TRUE(w.Enabled("feldaneOptions"));
+    EXPECT_TRUE(w.Summary().contains("Port A (Fast Ethernet)  ** Selected for conversion"));
+    // The modal dialog is answered once it shows: check Port B, press OK.
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<FeldaneOptionDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QListWidget*>("vexors")->item(1)->setCheckState(Qt::Checked);
+        QTest::mouseClick(dialog->findChild<QPushButton*>("ok"), Qt::LeftButton);
+    });
+    QTest::mouseClick(w.Child<QPushButton>("feldaneOptions"), Qt::LeftButton);
+    EXPECT_TRUE(w.Summary().contains("Port B (Fast Ethernet)  ** Selected for conversion"));
+    EXPECT_FALSE(w.Summary().contains("Port A (Fast Ethernet)  ** Selected"));
 }
 
 TEST(MainWindow, RecognisedFrameCountFillsAnOutOfRangeToField) {
@@ -324,6 +352,8 @@ TEST(MainWindow, ExitSavesSettingsThatTheNextConsoleRunUses) {
         ScriptedBoxes boxes;
         MainWindow window(SettingsPath(program));
         window.findChild<QLineEdit*>("source")->setText(QString::fromStdString(source));
+        auto* format = window.findChild<QComboBox*>("format");
+        format->setCurrentIndex(format->findText("tcpdump/libpcap"));
         window.findChild<QCheckBox*>("slice")->setChecked(true);
         window.findChild<QLineEdit*>("bytes")->setText("64");
         window.show();
