@@ -11,9 +11,9 @@ namespace translator {
 
 namespace {
 
-constexpr size_t kInputBufferSize = 64 * 1024;
-constexpr size_t kOutputBufferSize = 256 * 1024;
-constexpr size_t kFlushThreshold = 64 * 1024;
+constexpr size_t kInputBufferSize = 1024 * 1024;
+constexpr size_t kOutputBufferSize = 4 * 1024 * 1024;
+constexpr size_t kFlushThreshold = 1024 * 1024;
 
 bool WriteAll(int fd, const uint8_t* data, size_t n) {
     while (n > 0) {
