@@ -1,0 +1,7 @@
+#include "core/settings.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    translator::ConvertOptions options;
+    translator::ParseSettings(reinterpret_cast<const char*>(data), size, options);
+    return 0;
+}
