@@ -7,6 +7,7 @@
 #include "support/domino_builder.h"
 #include "support/files.h"
 #include "support/pcap_builder.h"
+#include "written_seeds.h"
 
 using namespace testsupport;
 
@@ -41,15 +42,6 @@ int main(int argc, char** argv) {
         DominoFile(h, {{RampFrame(149), 0, 0x10000000}, {RampFrame(53)}, {RampFrame(120)}}).data());
     WriteFile(dir + "/empty.cap", DominoFile(h, {}).data());
 
-    const std::string source = dir + "/source.pcap";
-    WriteFile(source, PcapFile(0xA1B2C3D4, false, 1,
-                               {{1000, 1, RampFrame(64), 0},
-                                {1001, 2, RampFrame(100, 7), 1518},
-                                {1002, 999999, RampFrame(60), 0}})
-                          .data());
-    translator::TranslatorEngine engine;
-    engine.ConvertFile(source, dir + "/written.cap", translator::FMT_DM,
-                       translator::ConvertOptions{});
-    std::filesystem::remove(source);
+    translator::WriteConvertedSeeds(dir, {translator::FMT_DM, translator::FMT_LV});
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "support/files.h"
 #include "support/fireberd_builder.h"
 #include "support/pcap_builder.h"
+#include "written_seeds.h"
 
 using namespace testsupport;
 
@@ -26,15 +27,6 @@ int main(int argc, char** argv) {
     WriteFile(
         dir + "/token-ring.pkt",
         FireBerdFile("Token Ring", 2, {{0, RampFrame(60, 0x10)}, {1, RampFrame(20, 0x10)}}).data());
-    const std::string source = dir + "/source.pcap";
-    WriteFile(source, PcapFile(0xA1B2C3D4, false, 1,
-                               {{1000, 1, RampFrame(64), 0},
-                                {1001, 2, RampFrame(100, 7), 1518},
-                                {1002, 999999, RampFrame(60), 0}})
-                          .data());
-    translator::TranslatorEngine engine;
-    engine.ConvertFile(source, dir + "/written.pkt", translator::FMT_FB,
-                       translator::ConvertOptions{});
-    std::filesystem::remove(source);
+    translator::WriteConvertedSeeds(dir, {translator::FMT_FB});
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "support/files.h"
 #include "support/observer_builder.h"
 #include "support/pcap_builder.h"
+#include "written_seeds.h"
 
 using namespace testsupport;
 
@@ -29,15 +30,6 @@ int main(int argc, char** argv) {
                             {30, 6, RampFrame(30), 0, {0, 0, 2, 1, 9, 40, 0, 0}}})
                   .data());
 
-    const std::string source = dir + "/source.pcap";
-    WriteFile(source, PcapFile(0xA1B2C3D4, false, 1,
-                               {{1000, 1, RampFrame(64), 0},
-                                {1001, 2, RampFrame(100, 7), 1518},
-                                {1002, 999999, RampFrame(60), 0}})
-                          .data());
-    translator::TranslatorEngine engine;
-    engine.ConvertFile(source, dir + "/written.bfr", translator::FMT_OB,
-                       translator::ConvertOptions{});
-    std::filesystem::remove(source);
+    translator::WriteConvertedSeeds(dir, {translator::FMT_OB});
     return 0;
 }
