@@ -2,9 +2,11 @@
 // its output reports failure, and the source is never touched.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "support/files.h"
+#include "support/pcap_builder.h"
 #include "translator/conversion.h"
 
 namespace translator {
@@ -47,6 +49,85 @@ TEST(FaultInjection, ConsoleExitsWithMinusOneOnAFullDisk) {
     EXPECT_NE(out.find("Error writing file header.\r\n"), std::string::npos);
 }
 
+std::string MountTmpfs(const std::string& mountPoint, size_t bytes) {
+    return "mount -t tmpfs -o size=" + std::to_string(bytes) + " tmpfs " + mountPoint;
+}
+
+// A private mount namespace needs user namespaces (or root) and tmpfs.
+bool CanMountPrivateTmpfs(const std::string& mountPoint, std::string* output) {
+    int status = 0;
+    *output = RunCommand("unshare -rm " + MountTmpfs(mountPoint, 65536) + " 2>&1", &status);
+    return status == 0;
+}
+
+// Runs the console translator with its destination on a tmpfs of the given
+// size, mounted in a private mount namespace; the translator's output.
+std::string ConvertOntoSmallDisk(const std::string& source, const std::string& mountPoint,
+                                 size_t diskBytes, const std::string& code, int* status) {
+    const std::string run = std::string(TRANSLATOR_BIN_DIR) + "/translator " + source + " " +
+                            mountPoint + "/out " + code;
+    return RunCommand(
+        "unshare -rm sh -c '" + MountTmpfs(mountPoint, diskBytes) + " && " + run + "' 2>&1",
+        status);
+}
+
+TEST(FaultInjection, NearlyFullDiskFailsEveryWriterCleanly) {
+    TempDir dir;
+    // Larger than the writers' 4 MiB buffer, so the disk fills both while
+    // frames are written and at the final flush and header patch.
+    std::vector<PcapRecord> records;
+    for (uint32_t i = 0; i < 6000; ++i) {
+        records.push_back({1000000000 + i, i * 100, RampFrame(1000, static_cast<uint8_t>(i))});
+    }
+    const std::string source = dir.file("large.pcap");
+    WriteFile(source, PcapFile(0xa1b2c3d4, false, 1, records).data());
+    const std::string mountPoint = dir.file("disk");
+    ASSERT_EQ(mkdir(mountPoint.c_str(), 0700), 0);
+    std::string probe;
+    if (!CanMountPrivateTmpfs(mountPoint, &probe)) {
+        GTEST_SKIP() << "no private tmpfs mounts on this machine: " << probe;
+    }
+
+    const auto sourceBytes = ReadFile(source);
+    Conversion c;
+    DetectResult* detected = c.engine.Detect(source);
+    ASSERT_NE(detected, nullptr);
+    const std::vector<int> targets = detected->targets;
+    for (int format : targets) {
+        const std::string code = FormatCode(format);
+        ASSERT_TRUE(c.Convert(source, format)) << code;
+        const size_t fullSize = ReadFile(c.dir.file("out")).size();
+        for (size_t disk : {size_t{64} << 10, (fullSize & ~size_t{4095}) - 4096}) {
+            int status = 0;
+            const std::string output =
+                ConvertOntoSmallDisk(source, mountPoint, disk, code, &status);
+            EXPECT_EQ(status, 255) << code << " on " << disk << " bytes: " << output;
+            EXPECT_NE(output.find("Error"), std::string::npos)
+                << code << " on " << disk << " bytes: " << output;
+        }
+    }
+    EXPECT_EQ(ReadFile(source), sourceBytes);
+}
+
+TEST(FaultInjection, ReadOnlyFilesystemGivesTheCreationMessage) {
+    TempDir dir;
+    const std::string mountPoint = dir.file("disk");
+    ASSERT_EQ(mkdir(mountPoint.c_str(), 0700), 0);
+    std::string probe;
+    if (!CanMountPrivateTmpfs(mountPoint, &probe)) {
+        GTEST_SKIP() << "no private tmpfs mounts on this machine: " << probe;
+    }
+    int status = 0;
+    const std::string output = RunCommand(
+        "unshare -rm sh -c 'mount -t tmpfs -o ro tmpfs " + mountPoint + " && " +
+            TRANSLATOR_BIN_DIR + "/translator " + kSample + " " + mountPoint + "/out.cap N2' 2>&1",
+        &status);
+    EXPECT_EQ(status, 255) << output;
+    EXPECT_NE(output.find("Error creating file " + mountPoint + "/out.cap for writing.\r\n"),
+              std::string::npos)
+        << output;
+}
+
 // Cuts the source short once the conversion has opened it.
 class ShrinkingSink : public ConsoleProgress {
 public:
@@ -64,6 +145,20 @@ private:
     off_t length_;
     bool done_ = false;
 };
+
+TEST(FaultInjection, SourceThatVanishes) {
+    TempDir dir;
+    const std::string source = dir.file("vanishing.pcap");
+    WriteFile(source, ReadFile(kSample));
+    Conversion c;
+    // Recognised, then removed before the conversion starts.
+    ASSERT_NE(c.engine.Detect(source), nullptr);
+    ASSERT_EQ(unlink(source.c_str()), 0);
+    EXPECT_FALSE(c.engine.ConvertFile(source, dir.file("out.txt"), FMT_TX, c.options));
+    EXPECT_STREQ(c.quiet.Messages(),
+                 "Source file does not exist, or the translator cannot recognize its format.\r\n");
+    EXPECT_FALSE(FileExists(dir.file("out.txt")));
+}
 
 TEST(FaultInjection, SourceThatShrinksDuringTheConversionEndsCleanly) {
     TempDir dir;

@@ -21,6 +21,11 @@ struct FrameSummary {
     bool operator==(const FrameSummary&) const = default;
 };
 
+inline FrameSummary Summary(const FrameRecord& f) {
+    return {f.seconds, f.microseconds, f.nanoseconds, f.frameLength,
+            std::vector<uint8_t>(f.data.get(), f.data.get() + f.capturedLength)};
+}
+
 // Every frame a reader delivers from path; opened reports whether Open succeeded.
 inline std::vector<FrameSummary> ReadFrames(TraceReader& reader, const std::string& path,
                                             bool* opened = nullptr) {
@@ -34,8 +39,7 @@ inline std::vector<FrameSummary> ReadFrames(TraceReader& reader, const std::stri
     }
     while (reader.ReadFrame()) {
         const FrameRecord& f = reader.frame;
-        frames.push_back({f.seconds, f.microseconds, f.nanoseconds, f.frameLength,
-                          std::vector<uint8_t>(f.data.get(), f.data.get() + f.capturedLength)});
+        frames.push_back(Summary(f));
     }
     reader.Close();
     return frames;

@@ -49,8 +49,10 @@ bool InputFile::Open(const std::string& path) {
         return false;
     }
     fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    // Left uninitialised: only bytes the file filled in are handed out, and
+    // small files never touch most of the pages.
     if (!buffer_) {
-        buffer_ = std::make_unique<uint8_t[]>(kInputBufferSize);
+        buffer_ = std::make_unique_for_overwrite<uint8_t[]>(kInputBufferSize);
     }
     return true;
 }
@@ -162,7 +164,7 @@ bool OutputFile::Create(const std::string& path) {
         return false;
     }
     if (!buffer_) {
-        buffer_ = std::make_unique<uint8_t[]>(kOutputBufferSize);
+        buffer_ = std::make_unique_for_overwrite<uint8_t[]>(kOutputBufferSize);
     }
     pending_ = 0;
     position_ = 0;

@@ -27,6 +27,12 @@ std::string ProgramPath() {
     return n > 0 ? std::string(buffer.data(), static_cast<size_t>(n)) : std::string();
 }
 
+std::string ProgramFolder() {
+    const std::string program = ProgramPath();
+    const size_t slash = program.rfind('/');
+    return slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
+}
+
 namespace {
 
 bool IsKeyEnd(char c) {

@@ -15,6 +15,9 @@ constexpr size_t kSettingsLimit = 10240;
 std::string SettingsPath(const std::string& programPath);
 // Path of the running program.
 std::string ProgramPath();
+// Folder of the running program with its trailing '/', where the run-time
+// libraries are looked for first; empty when the path is unknown.
+std::string ProgramFolder();
 
 // Applies the key=value lines of text; a missing or malformed pair leaves
 // the option as it was.

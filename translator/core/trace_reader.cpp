@@ -26,6 +26,13 @@ void TraceReader::ReportError(const char* text) {
     }
 }
 
+void TraceReader::ReportReadFailure() {
+    char text[64];
+    snprintf(text, sizeof text, "Error reading frame %" PRId64 "\r\n", info.framesRead + 1);
+    ReportError(text);
+    readFailed_ = true;
+}
+
 bool TraceReader::Open(const std::string&) {
     return false;
 }
@@ -58,6 +65,7 @@ bool TraceReader::Convert(const std::string& source, TraceWriter& writer,
     ProgressSink& sink = Sink();
     sink.ClearMessages();
     options = convertOptions;
+    readFailed_ = false;
     if (!Open(source)) {
         return false;
     }
@@ -104,6 +112,7 @@ bool TraceReader::Convert(const std::string& source, TraceWriter& writer,
             ReportError("Error writing file header.\r\n");
         }
     }
+    ok = ok && !readFailed_;
     Close();
     const char* text = sink.IsCanceled()       ? "Canceled by user"
                        : info.framesRead < max ? "Done"

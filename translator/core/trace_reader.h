@@ -41,6 +41,12 @@ public:
 protected:
     // Progress by frame count; false when no usable total is known.
     bool UpdateProgressByFrames();
+    // For ReadFrame when the source announced frames it then failed to hand
+    // out: the conversion still finishes its output but reports failure.
+    void ReportReadFailure();
+
+private:
+    bool readFailed_ = false;
 };
 
 // Base of the readers that parse a file themselves.

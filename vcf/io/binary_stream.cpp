@@ -34,7 +34,7 @@ bool CVcfBinaryInputStream::Open(const std::string& path) {
     }
     fd_ = fd;
     if (!buffer_) {
-        buffer_ = std::make_unique<uint8_t[]>(kBufferSize);
+        buffer_ = std::make_unique_for_overwrite<uint8_t[]>(kBufferSize);
     }
     bufferLength_ = 0;
     bufferStart_ = 0;
@@ -116,7 +116,7 @@ bool CVcfBinaryOutputStream::Create(const std::string& path) {
     }
     fd_ = fd;
     if (!buffer_) {
-        buffer_ = std::make_unique<uint8_t[]>(kBufferSize);
+        buffer_ = std::make_unique_for_overwrite<uint8_t[]>(kBufferSize);
     }
     pending_ = 0;
     position_ = 0;

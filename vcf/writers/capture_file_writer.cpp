@@ -143,7 +143,7 @@ bool CVcfCaptureFileWriter::AppendIndex() {
     if (!entries.Open(indexFileName_) || entries.Size() != expected) {
         return false;
     }
-    auto chunk = std::make_unique<uint8_t[]>(kCopyChunk);
+    auto chunk = std::make_unique_for_overwrite<uint8_t[]>(kCopyChunk);
     for (int64_t left = expected; left > 0;) {
         const size_t n = static_cast<size_t>(std::min<int64_t>(left, kCopyChunk));
         if (!entries.Read(chunk.get(), n) || !output_->Write(chunk.get(), n)) {

@@ -43,9 +43,7 @@ Read ReadFireBerd(const Bytes& file) {
         while (reader.ReadFrame()) {
             const FrameRecord& f = reader.frame;
             r.flags.push_back(f.flags);
-            r.frames.push_back(
-                {f.seconds, f.microseconds, f.nanoseconds, f.frameLength,
-                 std::vector<uint8_t>(f.data.get(), f.data.get() + f.capturedLength)});
+            r.frames.push_back(Summary(f));
         }
     });
     return r;

@@ -70,9 +70,7 @@ ReadBack ReadMeridel(const std::string& path, ProgressSink* sink = nullptr) {
         while (reader.ReadFrame()) {
             reader.info.Accumulate(reader.frame);
             const FrameRecord& f = reader.frame;
-            back.frames.push_back(
-                {f.seconds, f.microseconds, f.nanoseconds, f.frameLength,
-                 std::vector<uint8_t>(f.data.get(), f.data.get() + f.capturedLength)});
+            back.frames.push_back(Summary(f));
             back.flags.push_back(f.flags);
             back.nonData.push_back(f.nonData);
         }

@@ -44,9 +44,7 @@ Read ReadObserver(const Bytes& file) {
             if (r.frames.empty()) {
                 r.radio = {f.wlanRate, f.wlanChannel, f.wlanSignal, f.wlanNoise};
             }
-            r.frames.push_back(
-                {f.seconds, f.microseconds, f.nanoseconds, f.frameLength,
-                 std::vector<uint8_t>(f.data.get(), f.data.get() + f.capturedLength)});
+            r.frames.push_back(Summary(f));
         }
     });
     return r;

@@ -32,8 +32,7 @@ struct PeekRead {
         opened = reader.Open(path);
         while (opened && reader.ReadFrame()) {
             const FrameRecord& f = reader.frame;
-            frames.push_back({f.seconds, f.microseconds, f.nanoseconds, f.frameLength,
-                              std::vector<uint8_t>(f.data.get(), f.data.get() + f.capturedLength)});
+            frames.push_back(Summary(f));
             records.emplace_back().CopyFrom(f);
         }
     }

@@ -134,6 +134,10 @@ TEST(SnoopReader, BadInput) {
     frames = Read(SnoopFile(4, {{1, 0, RampFrame(109), 65638}}), &opened);
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].frameLength, 65642);
+    // The largest line length still leaves room for the FCS added back.
+    frames = Read(SnoopFile(4, {{1, 0, RampFrame(64), 0xFFFFFFFF}}), &opened);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].frameLength, INT32_MAX);
 }
 
 const std::vector<PcapRecord> kEthernet = {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QThreadPool>
 
 int main(int argc, char** argv) {
     // Listing the tests happens at build time, where no display may exist.
@@ -9,5 +10,9 @@ int main(int argc, char** argv) {
     }
     testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // The raster engine paints on pooled threads; join them before exit so the
+    // leak check never sees a pool thread half torn down.
+    QThreadPool::globalInstance()->waitForDone();
+    return result;
 }

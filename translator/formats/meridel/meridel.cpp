@@ -46,6 +46,7 @@ bool AnalyzerTraceReader::Open(const std::string& path) {
     release(config.extension);
     info.totalFrames = records;
     nextBlock_ = blockRecords_ = consumed_ = 0;
+    recordsFetched_ = 0;
     if (!ConfigToTraceInfo(config, info)) {
         Close();
         return false;
@@ -87,8 +88,13 @@ bool AnalyzerTraceReader::FetchBlock() {
     uint32_t records = 0;
     block_ = read(handle_, nextBlock_, &records);
     if (block_ == nullptr) {
+        // Past the last block null is the end; before it, a failed read.
+        if (recordsFetched_ < static_cast<uint64_t>(info.totalFrames)) {
+            ReportReadFailure();
+        }
         return false;
     }
+    recordsFetched_ += records;
     blockSize_ = size(block_);
     blockRecords_ = records;
     consumed_ = 0;

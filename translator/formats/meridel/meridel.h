@@ -34,6 +34,7 @@ private:
     uint32_t nextBlock_ = 0;
     uint32_t blockRecords_ = 0;
     uint32_t consumed_ = 0;
+    uint64_t recordsFetched_ = 0;  // in all blocks so far
     uint8_t* block_ = nullptr;
     size_t blockSize_ = 0;
     size_t cursor_ = 0;

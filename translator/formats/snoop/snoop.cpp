@@ -112,8 +112,10 @@ bool SnoopReader::ReadFrame() {
     if (!ReadBytes(bytes, static_cast<size_t>(body))) {
         return false;
     }
-    // Only the stored bytes are limited; the line length just describes the frame.
-    frame.frameLength = static_cast<int32_t>(std::min<uint32_t>(lineLength, INT32_MAX));
+    // Only the stored bytes are limited; the line length just describes the
+    // frame, with room left for the FCS that plain snoop frames get back.
+    frame.frameLength =
+        static_cast<int32_t>(std::min<uint32_t>(lineLength, INT32_MAX - snoop::kFcsSize));
     frame.capturedLength = static_cast<int32_t>(included);
     if (surveyor) {
         uint8_t trailer[snoop::Trailer::kSize];

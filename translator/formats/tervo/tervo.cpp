@@ -1,11 +1,10 @@
 #include "tervo.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
-#include <climits>
 #include <cstring>
 
+#include "core/settings.h"
 #include "tervo_file.h"
 
 namespace translator {
@@ -64,17 +63,6 @@ int32_t LinkTypeFor(const TraceInfo& info) {
     return TERVO_LINK_UNKNOWN;
 }
 
-std::string ProgramFolder() {
-    char path[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) {
-        return std::string();
-    }
-    const std::string program(path, static_cast<size_t>(n));
-    const size_t slash = program.rfind('/');
-    return slash == std::string::npos ? std::string() : program.substr(0, slash);
-}
-
 void CopyText(char* destination, size_t size, const char* source, size_t sourceSize) {
     const size_t n = strnlen(source, sourceSize);
     const size_t length = n < size ? n : size - 1;
@@ -86,7 +74,7 @@ void CopyText(char* destination, size_t size, const char* source, size_t sourceS
 
 bool TervoLibrary::Load() {
     if (handle_ == nullptr) {
-        const std::string beside = ProgramFolder() + "/" + kFileName;
+        const std::string beside = ProgramFolder() + kFileName;
         handle_ = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
     }
     if (handle_ == nullptr) {
@@ -179,6 +167,8 @@ bool TervoReader::ReadFrame() {
     while (framesConsumed_ < info.totalFrames) {
         TervoFrame* f = read(handle_);
         if (f == nullptr) {
+            // The file announced more records than the library could read.
+            ReportReadFailure();
             return false;
         }
         ++framesConsumed_;
