@@ -26,9 +26,13 @@ void TraceReader::ReportError(const char* text) {
     }
 }
 
-void TraceReader::ReportReadFailure() {
-    char text[64];
-    snprintf(text, sizeof text, "Error reading frame %" PRId64 "\r\n", info.framesRead + 1);
+void TraceReader::ReportReadFailure(const char* text) {
+    char standard[64];
+    if (text == nullptr) {
+        snprintf(standard, sizeof standard, "Error reading frame %" PRId64 "\r\n",
+                 info.framesRead + 1);
+        text = standard;
+    }
     ReportError(text);
     readFailed_ = true;
 }

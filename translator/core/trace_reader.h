@@ -42,8 +42,9 @@ protected:
     // Progress by frame count; false when no usable total is known.
     bool UpdateProgressByFrames();
     // For ReadFrame when the source announced frames it then failed to hand
-    // out: the conversion still finishes its output but reports failure.
-    void ReportReadFailure();
+    // out: the conversion still finishes its output but reports failure, with
+    // text or else "Error reading frame N".
+    void ReportReadFailure(const char* text = nullptr);
 
 private:
     bool readFailed_ = false;

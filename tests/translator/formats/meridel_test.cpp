@@ -516,6 +516,14 @@ TEST(MeridelRecords, TrellanHeaderOnlyRecordsAndOversizedFrames) {
     ConsoleProgress sink(Quiet());
     EXPECT_EQ(ReadMeridel(path, &sink).frames.size(), 1u);
     EXPECT_STREQ(sink.Messages(), "Frame 2 data size exceeds maxiumum bytes allowed.\r\n");
+    // The frames before it are converted, but the conversion fails.
+    TranslatorEngine engine;
+    ConsoleProgress quiet(Quiet());
+    engine.SetSink(&quiet);
+    EXPECT_FALSE(engine.ConvertFile(path, dir.file("out.pcap"), FMT_TD, {}));
+    EXPECT_STREQ(quiet.Messages(), "Frame 2 data size exceeds maxiumum bytes allowed.\r\n");
+    TcpdumpReader written;
+    EXPECT_EQ(ReadFrames(written, dir.file("out.pcap")).size(), 1u);
 }
 
 TEST(MeridelRecords, ClosingNoticeComesPastTenThousandFrames) {

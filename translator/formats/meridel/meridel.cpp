@@ -1,5 +1,6 @@
 #include "meridel.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace translator {
@@ -124,9 +125,15 @@ bool AnalyzerTraceReader::ReadFrame() {
                 consumed_ = blockRecords_;
                 break;
             case ParsedRecord::kTooLong:
+                // A frame that cannot be handed out fails the conversion.
                 if (shape_ == MeridelRecord::kLayout1) {
-                    Sink().AddMessage("Frame %d data size exceeds maxiumum bytes allowed.\r\n",
-                                      static_cast<int>(info.framesRead + 1));
+                    char text[80];
+                    snprintf(text, sizeof text,
+                             "Frame %d data size exceeds maxiumum bytes allowed.\r\n",
+                             static_cast<int>(info.framesRead + 1));
+                    ReportReadFailure(text);
+                } else {
+                    ReportReadFailure();
                 }
                 return false;
         }
