@@ -12,6 +12,7 @@ namespace translator {
 namespace {
 
 constexpr size_t kInputBufferSize = 1024 * 1024;
+constexpr size_t kSmallInputBufferSize = 64 * 1024;
 constexpr size_t kOutputBufferSize = 4 * 1024 * 1024;
 constexpr size_t kFlushThreshold = 1024 * 1024;
 
@@ -49,10 +50,14 @@ bool InputFile::Open(const std::string& path) {
         return false;
     }
     fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
-    // Left uninitialised: only bytes the file filled in are handed out, and
-    // small files never touch most of the pages.
-    if (!buffer_) {
-        buffer_ = std::make_unique_for_overwrite<uint8_t[]>(kInputBufferSize);
+    // Small files get a small buffer, kept for the next file that fits. Left
+    // uninitialised: only bytes the file filled in are handed out.
+    const size_t wanted = st.st_size > static_cast<off_t>(kSmallInputBufferSize)
+                              ? kInputBufferSize
+                              : kSmallInputBufferSize;
+    if (!buffer_ || bufferCapacity_ < wanted) {
+        buffer_ = std::make_unique_for_overwrite<uint8_t[]>(wanted);
+        bufferCapacity_ = wanted;
     }
     return true;
 }
@@ -70,7 +75,7 @@ bool InputFile::Fill() {
     bufferStart_ += static_cast<int64_t>(bufferLength_);
     bufferLength_ = bufferPos_ = 0;
     for (;;) {
-        ssize_t got = ::pread(fd_, buffer_.get(), kInputBufferSize, bufferStart_);
+        ssize_t got = ::pread(fd_, buffer_.get(), bufferCapacity_, bufferStart_);
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -90,7 +95,7 @@ bool InputFile::Read(void* buffer, size_t n) {
     while (n > 0) {
         if (bufferPos_ == bufferLength_) {
             // Large blocks go straight to the caller's buffer.
-            if (n >= kInputBufferSize) {
+            if (n >= bufferCapacity_) {
                 bufferStart_ += static_cast<int64_t>(bufferLength_);
                 bufferLength_ = bufferPos_ = 0;
                 ssize_t got = ::pread(fd_, out, n, bufferStart_);

@@ -36,6 +36,7 @@ private:
 
     int fd_ = -1;
     std::unique_ptr<uint8_t[]> buffer_;
+    size_t bufferCapacity_ = 0;
     size_t bufferLength_ = 0;  // valid bytes in buffer_
     size_t bufferPos_ = 0;     // next byte to hand out
     int64_t bufferStart_ = 0;  // file position of buffer_[0]
