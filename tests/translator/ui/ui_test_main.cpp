@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QThreadPool>
 
 int main(int argc, char** argv) {
     // Listing the tests happens at build time, where no display may exist.
@@ -10,9 +9,5 @@ int main(int argc, char** argv) {
     }
     testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
-    const int result = RUN_ALL_TESTS();
-    // The raster engine paints on pooled threads; join them before exit so the
-    // leak check never sees a pool thread half torn down.
-    QThreadPool::globalInstance()->waitForDone();
-    return result;
+    return RUN_ALL_TESTS();
 }
