@@ -1,13 +1,19 @@
 #include "meridel_file.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "buffers.h"
-#include "le_bytes.h"
+#include "common/byte_order.h"
 
 namespace meridel {
+
+using namespace byte_order;
 
 namespace {
 

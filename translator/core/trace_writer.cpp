@@ -1,8 +1,10 @@
 #include "trace_writer.h"
 
-#include "byte_order.h"
+#include "common/byte_order.h"
 
 namespace translator {
+
+using namespace byte_order;
 
 bool TraceWriter::Supports(int, const TraceInfo&) const {
     return false;

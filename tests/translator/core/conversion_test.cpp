@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/console_progress.h"
 #include "core/engine.h"
 #include "support/files.h"
@@ -11,6 +11,7 @@
 namespace translator {
 namespace {
 
+using namespace byte_order;
 using testsupport::TempDir;
 
 // A reader of n synthetic frames; frame k (from 1) is 60 + k bytes long and

@@ -5,11 +5,13 @@
 #include <cstring>
 #include <ctime>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 #include "core/time_base.h"
 
 namespace translator {
+
+using namespace byte_order;
 
 namespace {
 

@@ -5,11 +5,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 #include "core/time_base.h"
 
 namespace translator {
+
+using namespace byte_order;
 
 bool NetMonReader::Supports(int formatId, const TraceInfo& info) const {
     return formatId == FMT_N2 && IsLanGroup(info);

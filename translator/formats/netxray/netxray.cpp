@@ -5,11 +5,13 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 #include "core/time_base.h"
 
 namespace translator {
+
+using namespace byte_order;
 
 namespace netxray {
 

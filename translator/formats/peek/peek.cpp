@@ -5,12 +5,15 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 #include "core/time_base.h"
 
 namespace translator {
+
+using namespace byte_order;
 
 namespace peek {
 

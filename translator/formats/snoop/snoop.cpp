@@ -4,10 +4,12 @@
 #include <climits>
 #include <cstring>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 
 namespace translator {
+
+using namespace byte_order;
 
 namespace {
 

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <climits>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 
 namespace translator {
+
+using namespace byte_order;
 
 namespace pcap {
 
