@@ -61,6 +61,10 @@ bool FileTraceWriter::WriteZeros(int64_t n) {
     return true;
 }
 
+bool FileTraceWriter::PatchHeader(const void* bytes, size_t size, int64_t offset) {
+    return file.Seek(offset) && file.Write(bytes, size) && file.Commit();
+}
+
 bool BinaryTraceWriter::Create(const std::string& path, int formatId,
                                const ConvertOptions& convertOptions) {
     offsetStream.Close();

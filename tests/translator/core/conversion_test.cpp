@@ -264,6 +264,26 @@ TEST(BinaryTraceWriter, OffsetSideFileListsEveryMarkedByte) {
     EXPECT_FALSE(testsupport::FileExists(dir.file("plain.bin.offset")));
 }
 
+TEST(FileTraceWriter, PatchHeaderReachesTheFileAtOnceOrFails) {
+    TempDir dir;
+    MarkingWriter writer;
+    ConvertOptions options;
+    const std::string path = dir.file("out.bin");
+    const uint8_t patch[2] = {'X', 'Y'};
+    ASSERT_TRUE(writer.Create(path, FMT_TD, options));
+    ASSERT_TRUE(writer.ReserveHeader(6));
+    ASSERT_TRUE(writer.WriteBytes("abcd", 4));
+    ASSERT_TRUE(writer.PatchHeader(patch, sizeof patch, 2));
+    EXPECT_EQ(testsupport::ReadFile(path),
+              (std::vector<uint8_t>{0, 0, 'X', 'Y', 0, 0, 'a', 'b', 'c', 'd'}));
+    ASSERT_TRUE(writer.Close());
+    EXPECT_FALSE(writer.PatchHeader(patch, sizeof patch));
+
+    ASSERT_TRUE(writer.Create("/dev/full", FMT_TD, options));
+    ASSERT_TRUE(writer.ReserveHeader(6));
+    EXPECT_FALSE(writer.PatchHeader(patch, sizeof patch));
+}
+
 TEST(FileTraceWriter, CreateFailureMessage) {
     MarkingWriter writer;
     QuietSink sink;
