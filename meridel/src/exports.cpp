@@ -35,7 +35,7 @@ CaptureFileHandle* Create(const char* path, uint32_t expectedFrames, FileConfigI
     }
     auto handle = std::make_unique<CaptureFileHandle>();
     handle->file = std::make_unique<DiskFile>();
-    if (!handle->file->Create(path, false)) {
+    if (!handle->file->Create(path)) {
         return nullptr;
     }
     handle->format = MakeFormatObject(*row, *handle->file, info->lineCode);
