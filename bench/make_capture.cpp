@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "common/byte_order.h"
 #include "core/buffered_file.h"
-#include "core/byte_order.h"
 #include "core/checksum.h"
 
 int main(int argc, char** argv) {
+    using namespace byte_order;
     using namespace translator;
     if (argc < 2 || argc > 3) {
         fprintf(stderr, "usage: make_capture FOLDER [FRAMES]\n");

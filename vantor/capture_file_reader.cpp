@@ -5,11 +5,13 @@
 #include <cstring>
 #include <string>
 
-#include "big_endian.h"
 #include "capture_format.h"
+#include "common/byte_order.h"
 #include "line_reader.h"
 
 namespace vantor {
+
+using namespace byte_order;
 
 namespace {
 
@@ -52,7 +54,7 @@ bool CaptureFileReader::WalkIndex(uint32_t indexOffset, uint32_t count) {
     }
     uint8_t previous[kTimestampSize] = {};
     for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t offset = GetBe32(&index[4 * size_t{i}]);
+        const uint32_t offset = LoadBE32(&index[4 * size_t{i}]);
         uint8_t timestamp[kTimestampSize];
         if (!ReadAt(uint64_t{offset} + kRecordTimestampOffset, timestamp, sizeof timestamp)) {
             continue;
@@ -135,7 +137,7 @@ bool CaptureFileReader::AppendMacItem(uint32_t offset, std::vector<uint8_t>& ite
     if (!ReadAt(offset, record, sizeof record)) {
         return false;
     }
-    const uint16_t frameLength = GetBe16(record + kMacFrameLengthOffset);
+    const uint16_t frameLength = LoadBE16(record + kMacFrameLengthOffset);
     const size_t itemSize = kMacItemHeaderSize + frameLength;
     if (itemSize > kMaxMacItemSize) {
         return false;
@@ -143,7 +145,7 @@ bool CaptureFileReader::AppendMacItem(uint32_t offset, std::vector<uint8_t>& ite
     const size_t start = items.size();
     items.resize(start + itemSize);
     std::memcpy(&items[start], record + kRecordTimestampOffset, kTimestampSize);
-    PutBe16(&items[start + kTimestampSize], static_cast<uint16_t>(itemSize));
+    StoreBE16(&items[start + kTimestampSize], static_cast<uint16_t>(itemSize));
     if (!ReadAt(uint64_t{offset} + kMacRecordHeaderSize, &items[start + kMacItemHeaderSize],
                 frameLength)) {
         items.resize(start);

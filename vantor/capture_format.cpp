@@ -2,12 +2,14 @@
 
 #include <cstring>
 
-#include "big_endian.h"
+#include "common/byte_order.h"
 
 namespace vantor {
 
+using namespace byte_order;
+
 void AppendCountedString(std::vector<uint8_t>& out, const std::string& text) {
-    AppendBe32(out, static_cast<uint32_t>(text.size()));
+    AppendBE32(out, static_cast<uint32_t>(text.size()));
     out.insert(out.end(), text.begin(), text.end());
     out.resize(out.size() + (kRecordAlignment - text.size() % kRecordAlignment) % kRecordAlignment);
 }
@@ -16,12 +18,12 @@ std::vector<uint8_t> FileHeader::Serialize() const {
     std::vector<uint8_t> out;
     AppendCountedString(out, kFileTitle);
     AppendCountedString(out, kFileVersion);
-    AppendBe32(out, kPortCount);
+    AppendBE32(out, kPortCount);
     for (const PortEntry& port : ports) {
-        AppendBe32(out, port.sectionOffset);
-        AppendBe32(out, port.recordOffset);
-        AppendBe32(out, port.indexOffset);
-        AppendBe32(out, port.recordCount);
+        AppendBE32(out, port.sectionOffset);
+        AppendBE32(out, port.recordOffset);
+        AppendBE32(out, port.indexOffset);
+        AppendBE32(out, port.recordCount);
     }
     return out;
 }
@@ -30,8 +32,8 @@ FileHeader FileHeader::Parse(const uint8_t (&bytes)[kSize]) {
     FileHeader header;
     for (int i = 0; i < kPortCount; ++i) {
         const uint8_t* entry = bytes + kPortTableOffset + i * kPortEntrySize;
-        header.ports[i] = {GetBe32(entry), GetBe32(entry + 4), GetBe32(entry + 8),
-                           GetBe32(entry + 12)};
+        header.ports[i] = {LoadBE32(entry), LoadBE32(entry + 4), LoadBE32(entry + 8),
+                           LoadBE32(entry + 12)};
     }
     return header;
 }
@@ -40,12 +42,12 @@ namespace {
 
 // The prefix every record starts with; the third word tells ATM (0) from MAC (1).
 void AppendRecordPrefix(std::vector<uint8_t>& out, uint32_t layer, uint32_t channelId) {
-    AppendBe32(out, 1);
-    AppendBe32(out, 0);
-    AppendBe32(out, layer);
-    AppendBe32(out, channelId);
-    AppendBe32(out, 0xFFFFFFFF);
-    AppendBe16(out, 0);
+    AppendBE32(out, 1);
+    AppendBE32(out, 0);
+    AppendBE32(out, layer);
+    AppendBE32(out, channelId);
+    AppendBE32(out, 0xFFFFFFFF);
+    AppendBE16(out, 0);
 }
 
 void AppendTimestamp(std::vector<uint8_t>& out, const uint8_t* item) {
@@ -60,7 +62,7 @@ std::vector<uint8_t> BuildAtmRecord(const uint8_t* item) {
     AppendRecordPrefix(out, 0, 0x0FA3);
     AppendTimestamp(out, item);
     for (uint32_t word : {0x00008380u, 0x00000200u, 0u, 7u, 0u, 0u, 53u, 53u}) {
-        AppendBe32(out, word);
+        AppendBE32(out, word);
     }
     out.insert(out.end(), item + kTimestampSize, item + kAtmItemSize);
     out.resize(kAtmRecordSize);
@@ -73,12 +75,12 @@ std::vector<uint8_t> BuildMacRecord(const uint8_t* item, uint16_t frameLength) {
     AppendRecordPrefix(out, 1, 0x0BB8);
     AppendTimestamp(out, item);
     for (uint32_t word : {0xE6u, 0xE6u, 0u, 0x5Cu}) {
-        AppendBe32(out, word);
+        AppendBE32(out, word);
     }
-    AppendBe16(out, 0);
+    AppendBE16(out, 0);
     AppendTimestamp(out, item);
     for (uint16_t half : {uint16_t{0}, frameLength, uint16_t{0}, frameLength}) {
-        AppendBe16(out, half);
+        AppendBE16(out, half);
     }
     const uint8_t* frame = item + kMacItemHeaderSize;
     out.insert(out.end(), frame, frame + frameLength);

@@ -2,11 +2,13 @@
 
 #include <limits>
 
-#include "big_endian.h"
+#include "common/byte_order.h"
 #include "config_text.h"
 #include "port_section.h"
 
 namespace vantor {
+
+using namespace byte_order;
 
 namespace {
 
@@ -95,7 +97,7 @@ bool CaptureWriter::Finish() {
     std::vector<uint8_t> index;
     index.reserve(4 * recordOffsets_.size());
     for (uint32_t offset : recordOffsets_) {
-        AppendBe32(index, offset);
+        AppendBE32(index, offset);
     }
     if (!Append(index) || !AppendPortSection(1, trailingSections_[0]) ||
         !AppendPortSection(2, trailingSections_[1])) {

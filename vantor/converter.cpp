@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "big_endian.h"
 #include "capture_file_reader.h"
 #include "capture_format.h"
 #include "capture_writer.h"
+#include "common/byte_order.h"
 #include "line_reader.h"
 #include "text_listing.h"
 #include "vantor_converter.h"
@@ -23,6 +23,8 @@ static_assert(offsetof(VantorFileInfo, reservedPointer1) == 136);
 static_assert(offsetof(VantorFileInfo, reservedPointer2) == 144);
 
 namespace vantor {
+
+using namespace byte_order;
 
 namespace {
 
@@ -229,7 +231,7 @@ int PrintPayloads(const unsigned char* buffer, int count) {
     size_t pos = 0;
     int printed = 0;
     for (int i = 0; i < count && pos + kMacItemHeaderSize <= limit; ++i) {
-        const size_t itemSize = GetBe16(buffer + pos + kTimestampSize);
+        const size_t itemSize = LoadBE16(buffer + pos + kTimestampSize);
         if (itemSize < kMacItemHeaderSize || itemSize > limit - pos) {
             break;
         }

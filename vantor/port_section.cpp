@@ -2,10 +2,12 @@
 
 #include <span>
 
-#include "big_endian.h"
 #include "capture_format.h"
+#include "common/byte_order.h"
 
 namespace vantor {
+
+using namespace byte_order;
 
 namespace {
 
@@ -28,42 +30,42 @@ void AppendZeroWords(std::vector<uint8_t>& out, int count) {
 }
 
 void AppendDescriptorStart(std::vector<uint8_t>& out, uint32_t id, const char* name) {
-    AppendBe32(out, id);
+    AppendBE32(out, id);
     AppendCountedString(out, name);
     AppendCountedString(out, "Tx");
     AppendCountedString(out, "Rx");
-    AppendBe32(out, 8);
+    AppendBE32(out, 8);
 }
 
 void AppendAtmDescriptor(std::vector<uint8_t>& out, const ChannelDescriptor& channel) {
     AppendDescriptorStart(out, channel.id, channel.name);
-    AppendBe32(out, 2);
-    AppendBe32(out, channel.flags);
+    AppendBE32(out, 2);
+    AppendBE32(out, channel.flags);
     AppendZeroWords(out, 7);
-    AppendBe32(out, 1);
+    AppendBE32(out, 1);
 }
 
 void AppendMacDescriptor(std::vector<uint8_t>& out, int port) {
     AppendDescriptorStart(out, kMacChannelIds[port], kMacPortNames[port]);
     AppendZeroWords(out, 3);
-    AppendBe32(out, 0x10000000);
+    AppendBE32(out, 0x10000000);
     AppendZeroWords(out, 5);
-    AppendBe32(out, 1);
+    AppendBE32(out, 1);
 }
 
 void AppendPortBlock(std::vector<uint8_t>& out, int kind, int port) {
-    AppendBe32(out, 3);
-    AppendBe32(out, static_cast<uint32_t>(port));
+    AppendBE32(out, 3);
+    AppendBE32(out, static_cast<uint32_t>(port));
     if (kind == kKindAtm) {
         // The trace port and the second port list every channel; the third only the first.
         const std::span<const ChannelDescriptor> channels =
             port == 2 ? std::span<const ChannelDescriptor>(kAtmChannels, 1) : kAtmChannels;
-        AppendBe32(out, static_cast<uint32_t>(channels.size()));
+        AppendBE32(out, static_cast<uint32_t>(channels.size()));
         for (const ChannelDescriptor& channel : channels) {
             AppendAtmDescriptor(out, channel);
         }
     } else {
-        AppendBe32(out, 1);
+        AppendBE32(out, 1);
         AppendMacDescriptor(out, port);
     }
 }
@@ -73,9 +75,9 @@ void AppendPortBlock(std::vector<uint8_t>& out, int kind, int port) {
 std::vector<uint8_t> BuildPortSection(int kind, int port, const std::string& configText) {
     std::vector<uint8_t> out;
     AppendCountedString(out, kind == kKindAtm ? kAtmPortName : kMacPortNames[port]);
-    AppendBe32(out, 0xFFFFFFFF);
+    AppendBE32(out, 0xFFFFFFFF);
     // The stored length leaves out the text's final newline.
-    AppendBe32(out, static_cast<uint32_t>(configText.size() - 1));
+    AppendBE32(out, static_cast<uint32_t>(configText.size() - 1));
     out.insert(out.end(), configText.begin(), configText.end());
     AppendPortBlock(out, kind, port);
     return out;

@@ -8,11 +8,13 @@
 #include <string>
 #include <string_view>
 
-#include "big_endian.h"
 #include "capture_format.h"
+#include "common/byte_order.h"
 #include "line_reader.h"
 
 namespace vantor {
+
+using namespace byte_order;
 
 namespace {
 
@@ -190,7 +192,7 @@ class MacFrameParser {
 public:
     explicit MacFrameParser(uint64_t timestamp) {
         AppendTimestamp(item_, timestamp);
-        AppendBe16(item_, 0);
+        AppendBE16(item_, 0);
     }
 
     void Line(std::string_view line) {
@@ -228,7 +230,7 @@ public:
     // The item length always describes the bytes gathered, so a frame cut
     // short by the next frame line or the end of the listing stays walkable.
     void Finish(std::vector<uint8_t>& items) {
-        PutBe16(&item_[kTimestampSize], static_cast<uint16_t>(item_.size()));
+        StoreBE16(&item_[kTimestampSize], static_cast<uint16_t>(item_.size()));
         items.insert(items.end(), item_.begin(), item_.end());
     }
 

@@ -2,10 +2,12 @@
 
 #include <cstring>
 
+#include "common/byte_order.h"
 #include "disk_file.h"
-#include "le_bytes.h"
 
 namespace meridel {
+
+using namespace byte_order;
 
 namespace {
 

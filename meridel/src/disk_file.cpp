@@ -60,9 +60,16 @@ bool DiskFile::OpenRead(const std::string& path) {
     return fd_ >= 0;
 }
 
-bool DiskFile::Create(const std::string& path, bool readWrite) {
+bool DiskFile::Create(const std::string& path) {
     Abort();
-    fd_ = open(path.c_str(), (readWrite ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    path_ = path;
+    return fd_ >= 0;
+}
+
+bool DiskFile::CreateNew(const std::string& path) {
+    Abort();
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     path_ = path;
     return fd_ >= 0;
 }

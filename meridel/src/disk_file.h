@@ -17,8 +17,10 @@ public:
     DiskFile& operator=(const DiskFile&) = delete;
 
     bool OpenRead(const std::string& path);
-    // Creates or truncates path; readable as well when readWrite.
-    bool Create(const std::string& path, bool readWrite);
+    // Creates or truncates path for writing.
+    bool Create(const std::string& path);
+    // Creates path for reading and writing; fails when it exists already.
+    bool CreateNew(const std::string& path);
     bool IsOpen() const { return fd_ >= 0; }
     const std::string& Path() const { return path_; }
 

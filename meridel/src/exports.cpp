@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "buffers.h"
+#include "common/byte_order.h"
 #include "disk_file.h"
 #include "file_types.h"
-#include "le_bytes.h"
 #include "meridel/meridel_api.h"
 #include "meridel_file.h"
 
@@ -19,6 +19,7 @@ struct CaptureFileHandle {
 
 namespace {
 
+using namespace byte_order;
 using namespace meridel;
 
 constexpr int kDefaultKey = 10;
@@ -34,7 +35,7 @@ CaptureFileHandle* Create(const char* path, uint32_t expectedFrames, FileConfigI
     }
     auto handle = std::make_unique<CaptureFileHandle>();
     handle->file = std::make_unique<DiskFile>();
-    if (!handle->file->Create(path, false)) {
+    if (!handle->file->Create(path)) {
         return nullptr;
     }
     handle->format = MakeFormatObject(*row, *handle->file, info->lineCode);

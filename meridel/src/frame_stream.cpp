@@ -2,9 +2,11 @@
 
 #include <cmath>
 
-#include "le_bytes.h"
+#include "common/byte_order.h"
 
 namespace meridel {
+
+using namespace byte_order;
 
 namespace {
 

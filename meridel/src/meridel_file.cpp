@@ -1,13 +1,19 @@
 #include "meridel_file.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "buffers.h"
-#include "le_bytes.h"
+#include "common/byte_order.h"
 
 namespace meridel {
+
+using namespace byte_order;
 
 namespace {
 
@@ -18,6 +24,7 @@ constexpr size_t kCopyBufferSize = 65486;
 constexpr size_t kVersion1Size = 32;
 constexpr size_t kVersion3Size = 44;
 constexpr uint32_t kStandardBase = 0x80000000u;
+constexpr int kSpoolAttempts = 100;
 
 uint32_t MediaCode(uint16_t lineCode, uint32_t rate, uint32_t rate2) {
     constexpr uint32_t k10M = 10000000;
@@ -59,6 +66,14 @@ std::vector<uint8_t> Version3Block(const uint8_t* given, size_t givenLength,
     StoreLE32(&block[36], rated ? config.m_lineRate : 0);
     StoreLE32(&block[40], rated ? config.m_lineRate2 : 0);
     return block;
+}
+
+// Closes a spool and deletes it; nothing happens when it was never created.
+void DropSpool(DiskFile& spool) {
+    if (spool.IsOpen()) {
+        spool.Abort();
+        RemoveFile(spool.Path());
+    }
 }
 
 uint16_t NormalInterfaceCode(int32_t lineCode, int32_t interfaceCode) {
@@ -152,13 +167,26 @@ bool CMeridelFile::BeginDefault(uint32_t frameCount, int key, const char* descri
     return Begin(kLanTypeCode, frameCount, description, frameStream, configStream);
 }
 
-std::string CMeridelFile::SpoolPath(uint32_t number) const {
+// Spools live beside the output. The process id and a counter in the name
+// keep apart the spools of conversions that write into one folder at once;
+// a name left behind by an earlier process is passed over.
+bool CMeridelFile::CreateSpool(DiskFile& spool, uint32_t number) const {
+    static std::atomic<uint32_t> counter{0};
     const std::string& path = file_.Path();
     const size_t slash = path.find_last_of("/\\");
     const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    char name[32];
-    snprintf(name, sizeof name, "$$dat%03u.tmp", number % 1000);
-    return folder + name;
+    for (int attempt = 0; attempt < kSpoolAttempts; ++attempt) {
+        char name[64];
+        snprintf(name, sizeof name, "$$dat%03u-%ld-%u.tmp", number % 1000,
+                 static_cast<long>(getpid()), counter++);
+        if (spool.CreateNew(folder + name)) {
+            return true;
+        }
+        if (errno != EEXIST) {
+            return false;
+        }
+    }
+    return false;
 }
 
 bool CMeridelFile::BeginWriting(uint32_t typeCode, uint32_t frameCount, const char* description,
@@ -174,7 +202,7 @@ bool CMeridelFile::BeginWriting(uint32_t typeCode, uint32_t frameCount, const ch
         ids_.push_back(idBase1_ | kDecodeStream);
     }
     offsets_.assign(ids_.size(), 0);
-    if (!spool_.Create(SpoolPath(frameStream), true)) {
+    if (!CreateSpool(spool_, frameStream)) {
         return false;
     }
     spoolBytes_ = 0;
@@ -347,9 +375,8 @@ bool CMeridelFile::WriteConfigWithSchema(uint16_t schema) {
     std::vector<uint8_t> stored = config_.Store();
     StoreLE16(&stored[CBasicConfig::kSchemaOffset], schema);
     DiskFile spool;
-    const std::string path = SpoolPath(kConfigStream);
-    bool ok =
-        spool.Create(path, true) && spool.Write(stored.data(), stored.size()) && spool.Seek(0);
+    bool ok = CreateSpool(spool, kConfigStream) && spool.Write(stored.data(), stored.size()) &&
+              spool.Seek(0);
     if (copyBuffer_.empty()) {
         copyBuffer_.resize(kCopyBufferSize);
     }
@@ -358,8 +385,7 @@ bool CMeridelFile::WriteConfigWithSchema(uint16_t schema) {
         ok = spool.Read(copyBuffer_.data(), chunk) && file_.Write(copyBuffer_.data(), chunk);
         left -= chunk;
     }
-    spool.Abort();
-    RemoveFile(path);
+    DropSpool(spool);
     return ok;
 }
 
@@ -538,11 +564,7 @@ bool CMeridelFile::Finish() {
 }
 
 void CMeridelFile::Discard() {
-    if (spool_.IsOpen()) {
-        const std::string path = spool_.Path();
-        spool_.Abort();
-        RemoveFile(path);
-    }
+    DropSpool(spool_);
 }
 
 CPreMeridelFile::CPreMeridelFile(DiskFile& file, uint16_t recordLayout, bool writing)

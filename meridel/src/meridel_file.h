@@ -89,7 +89,7 @@ private:
     bool ReadBlockIndex(int64_t fileSize);
     bool WriteDecodeData();
     bool Compose();
-    std::string SpoolPath(uint32_t number) const;
+    bool CreateSpool(DiskFile& spool, uint32_t number) const;
 
     uint32_t typeCode_ = 0;
     char description_[100] = {};

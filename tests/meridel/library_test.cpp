@@ -236,7 +236,7 @@ TEST_F(MeridelLibrary, RefusedCreationsLeaveNoFile) {
     FileConfigInfo lan = MeridelConfig(8, 3, 10);
     CaptureFileHandle* handle = lib.create(path.c_str(), 0, &lan);
     ASSERT_NE(handle, nullptr);
-    EXPECT_TRUE(FileExists(dir.file("$$dat005.tmp")));
+    EXPECT_EQ(ListFiles(dir.path(), ".tmp").size(), 1u);
     EXPECT_EQ(lib.add(handle, nullptr, 10), 0);
     EXPECT_EQ(lib.close(handle), 0);
     EXPECT_FALSE(FileExists(path));
@@ -257,8 +257,7 @@ TEST_P(MeridelBlocks, RecordsComeBackInBlocksOfAHundred) {
     const std::string path = dir.file("blocks.dat");
     ASSERT_EQ(Write(path, MeridelConfig(8, 3, 10), records), static_cast<int32_t>(n));
     EXPECT_TRUE(std::filesystem::exists(path));
-    EXPECT_FALSE(FileExists(dir.file("$$dat005.tmp")));
-    EXPECT_FALSE(FileExists(dir.file("$$dat024.tmp")));
+    EXPECT_EQ(ListFiles(dir.path(), ""), std::vector<std::string>{path});
 
     uint32_t count = 0;
     FileConfigInfo info{};
@@ -289,6 +288,38 @@ TEST_P(MeridelBlocks, RecordsComeBackInBlocksOfAHundred) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, MeridelBlocks, ::testing::Values(1u, 101u, 200u, 250u));
+
+TEST_F(MeridelLibrary, FilesWrittenAtOnceInOneFolderKeepTheirFrames) {
+    const std::vector<std::string> paths = {dir.file("a.dat"), dir.file("b.dat")};
+    std::vector<CaptureFileHandle*> handles;
+    for (const auto& path : paths) {
+        FileConfigInfo info = MeridelConfig(8, 3, 10);
+        handles.push_back(lib.create(path.c_str(), 0, &info));
+        ASSERT_NE(handles.back(), nullptr);
+    }
+    std::vector<std::vector<uint8_t>> written(2);
+    for (uint8_t i = 0; i < 3; ++i) {
+        for (size_t f = 0; f < 2; ++f) {
+            const auto record = Layout12Record(1200000000 + i, 0, static_cast<uint16_t>(60 + f),
+                                               static_cast<uint8_t>(16 * f + i));
+            EXPECT_EQ(lib.add(handles[f], record.data(), static_cast<uint32_t>(record.size())), 1);
+            written[f].insert(written[f].end(), record.begin(), record.end());
+        }
+    }
+    for (size_t f = 0; f < 2; ++f) {
+        EXPECT_EQ(lib.close(handles[f]), 3);
+    }
+    EXPECT_EQ(ListFiles(dir.path(), ""), paths);
+    for (size_t f = 0; f < 2; ++f) {
+        uint32_t count = 0;
+        FileConfigInfo info{};
+        CaptureFileHandle* handle = lib.open(paths[f].c_str(), &count, &info);
+        ASSERT_NE(handle, nullptr);
+        lib.release(info.extension);
+        EXPECT_EQ(lib.Blocks(handle), std::vector<std::vector<uint8_t>>{written[f]});
+        EXPECT_EQ(lib.close(handle), 0);
+    }
+}
 
 TEST_F(MeridelLibrary, InterfaceCodesAreNormalisedByLineCode) {
     struct Case {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 #include "core/trace_reader.h"
 
@@ -52,7 +52,7 @@ inline std::vector<uint8_t> WithFcs(std::vector<uint8_t> bytes, size_t minimum =
         bytes.resize(minimum, 0);
     }
     uint8_t fcs[4];
-    StoreLE32(fcs, Crc32(bytes.data(), static_cast<int64_t>(bytes.size())));
+    byte_order::StoreLE32(fcs, Crc32(bytes.data(), static_cast<int64_t>(bytes.size())));
     bytes.insert(bytes.end(), fcs, fcs + 4);
     return bytes;
 }

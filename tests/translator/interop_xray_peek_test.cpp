@@ -5,7 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 #include "core/console_progress.h"
 #include "core/engine.h"
@@ -19,6 +19,7 @@
 namespace translator {
 namespace {
 
+using namespace byte_order;
 using namespace testsupport;
 
 #define REQUIRE_CORPUS()                                               \

@@ -10,7 +10,7 @@
 #include <functional>
 #include <optional>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 #include "core/console_progress.h"
 #include "core/engine.h"
@@ -23,6 +23,7 @@
 namespace translator {
 namespace {
 
+using namespace byte_order;
 using namespace testsupport;
 
 #define REQUIRE_CORPUS()                                               \

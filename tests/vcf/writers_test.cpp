@@ -1,7 +1,7 @@
 // The writers' bytes, checked field by field and read back by the parsers.
 #include <gtest/gtest.h>
 
-#include "io/byte_order.h"
+#include "common/byte_order.h"
 #include "parsers/capture_file_parser_factory.h"
 #include "parsers/st_binary_parser.h"
 #include "support/files.h"
@@ -11,6 +11,7 @@
 namespace vcf {
 namespace {
 
+using namespace byte_order;
 using namespace testsupport;
 
 // 2007-07-17 04:46:22 UTC, the creation date every writer here states.

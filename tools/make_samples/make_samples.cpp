@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 #include "support/files.h"
 #include "support/pcap_builder.h"
@@ -30,7 +30,7 @@ std::vector<uint8_t> UdpFrame(uint8_t host, uint16_t port, size_t payload) {
         bytes.push_back(0);
     }
     uint8_t fcs[4];
-    translator::StoreLE32(fcs, translator::Crc32(bytes.data(), static_cast<int64_t>(bytes.size())));
+    byte_order::StoreLE32(fcs, translator::Crc32(bytes.data(), static_cast<int64_t>(bytes.size())));
     bytes.insert(bytes.end(), fcs, fcs + 4);
     return bytes;
 }

@@ -148,16 +148,6 @@ int64_t InputFile::Size() const {
     return st.st_size;
 }
 
-bool InputFile::Identity(dev_t* device, ino_t* inode) const {
-    struct stat st {};
-    if (fd_ < 0 || fstat(fd_, &st) != 0) {
-        return false;
-    }
-    *device = st.st_dev;
-    *inode = st.st_ino;
-    return true;
-}
-
 OutputFile::~OutputFile() {
     Close();
 }

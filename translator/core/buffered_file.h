@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -28,8 +26,6 @@ public:
     int64_t Tell() const { return bufferStart_ + static_cast<int64_t>(bufferPos_); }
     // Size reported by the file system; -1 when it cannot be had.
     int64_t Size() const;
-    // Device and inode of the open file, to recognise the same file under two names.
-    bool Identity(dev_t* device, ino_t* inode) const;
 
 private:
     bool Fill();

@@ -2,10 +2,12 @@
 
 #include <cstring>
 
-#include "byte_order.h"
 #include "checksum.h"
+#include "common/byte_order.h"
 
 namespace translator {
+
+using namespace byte_order;
 
 void FrameRecord::Reset() {
     nanoseconds = microseconds = seconds = 0;

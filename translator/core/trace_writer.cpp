@@ -1,8 +1,10 @@
 #include "trace_writer.h"
 
-#include "byte_order.h"
+#include "common/byte_order.h"
 
 namespace translator {
+
+using namespace byte_order;
 
 bool TraceWriter::Supports(int, const TraceInfo&) const {
     return false;
@@ -57,6 +59,10 @@ bool FileTraceWriter::WriteZeros(int64_t n) {
         return false;
     }
     return true;
+}
+
+bool FileTraceWriter::PatchHeader(const void* bytes, size_t size, int64_t offset) {
+    return file.Seek(offset) && file.Write(bytes, size) && file.Commit();
 }
 
 bool BinaryTraceWriter::Create(const std::string& path, int formatId,

@@ -38,8 +38,14 @@ public:
     bool Close() override;
 
     bool WriteBytes(const void* data, int64_t n);
-    // Reserves n bytes of header that FinishFile fills in.
+    // Writes n zero bytes; a failure adds "Error writing file header.\r\n".
     bool WriteZeros(int64_t n);
+    // Zeros in place of the header that FinishFile patches, once counts and
+    // offsets are known.
+    bool ReserveHeader(int64_t size) { return WriteZeros(size); }
+    // Overwrites bytes already written at offset and passes everything
+    // buffered to the system, so a failure shows in FinishFile's result.
+    bool PatchHeader(const void* bytes, size_t size, int64_t offset = 0);
 
     OutputFile file;
     const ConvertOptions* options = nullptr;

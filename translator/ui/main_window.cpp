@@ -1,7 +1,5 @@
 #include "main_window.h"
 
-#include "formats/feldane/feldane.h"
-
 #include <sys/stat.h>
 
 #include <QAction>

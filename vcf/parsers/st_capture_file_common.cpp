@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "io/byte_order.h"
+#include "common/byte_order.h"
 #include "records/dim_string.h"
 
 namespace vcf {
+
+using namespace byte_order;
 
 CVcfStCaptureFileCommon::CVcfStCaptureFileCommon() {
     ResetTables();

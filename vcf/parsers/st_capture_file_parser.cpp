@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "io/byte_order.h"
+#include "common/byte_order.h"
 
 namespace vcf {
+
+using namespace byte_order;
 
 uint8_t Layer2ModeFromKeyword(const std::string& keyword) {
     if (keyword == "VTX_LAYER2_POS_PPP") {

@@ -1,10 +1,19 @@
 #include "tcpdump_parser.h"
 
+#include <bit>
 #include <cstdio>
 
-#include "io/byte_order.h"
+#include "common/byte_order.h"
 
 namespace vcf {
+
+using namespace byte_order;
+
+namespace {
+
+constexpr bool kHostIsLittleEndian = std::endian::native == std::endian::little;
+
+}  // namespace
 
 CVcfTcpdumpFileParser::CVcfTcpdumpFileParser() {
     formatCode_ = "X1";
@@ -20,9 +29,9 @@ bool CVcfTcpdumpFileParser::ReadU16(uint16_t* value) {
     if (!input_->Read(bytes, sizeof bytes)) {
         return false;
     }
-    const uint16_t big = LoadBE16(bytes);
-    // Big-endian files need no swap on a big-endian host, and the reverse.
-    *value = byteSwapped_ == kHostIsLittleEndian ? big : Swap16(big);
+    // byteSwapped_ is relative to the host: it equals kHostIsLittleEndian
+    // exactly when the file is big-endian.
+    *value = Load16(bytes, byteSwapped_ == kHostIsLittleEndian);
     return true;
 }
 
@@ -31,8 +40,7 @@ bool CVcfTcpdumpFileParser::ReadU32(uint32_t* value) {
     if (!input_->Read(bytes, sizeof bytes)) {
         return false;
     }
-    const uint32_t big = LoadBE32(bytes);
-    *value = byteSwapped_ == kHostIsLittleEndian ? big : Swap32(big);
+    *value = Load32(bytes, byteSwapped_ == kHostIsLittleEndian);
     return true;
 }
 

@@ -2,9 +2,11 @@
 
 #include <cstring>
 
-#include "io/byte_order.h"
+#include "common/byte_order.h"
 
 namespace vcf {
+
+using namespace byte_order;
 
 namespace {
 

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
-#include "io/byte_order.h"
+#include "common/byte_order.h"
 
 namespace vcf {
+
+using namespace byte_order;
 
 void CVcfDimString::Attach(const uint8_t* image, size_t room) {
     ownsBuffer_ = false;

@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "io/byte_order.h"
+#include "common/byte_order.h"
 #include "parsers/st_binary_parser.h"
 
 namespace vcf {
+
+using namespace byte_order;
 
 namespace {
 

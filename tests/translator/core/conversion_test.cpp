@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/console_progress.h"
 #include "core/engine.h"
 #include "support/files.h"
@@ -11,6 +11,7 @@
 namespace translator {
 namespace {
 
+using namespace byte_order;
 using testsupport::TempDir;
 
 // A reader of n synthetic frames; frame k (from 1) is 60 + k bytes long and
@@ -261,6 +262,26 @@ TEST(BinaryTraceWriter, OffsetSideFileListsEveryMarkedByte) {
     ASSERT_TRUE(writer.WriteFrame(info, frame));
     writer.Close();
     EXPECT_FALSE(testsupport::FileExists(dir.file("plain.bin.offset")));
+}
+
+TEST(FileTraceWriter, PatchHeaderReachesTheFileAtOnceOrFails) {
+    TempDir dir;
+    MarkingWriter writer;
+    ConvertOptions options;
+    const std::string path = dir.file("out.bin");
+    const uint8_t patch[2] = {'X', 'Y'};
+    ASSERT_TRUE(writer.Create(path, FMT_TD, options));
+    ASSERT_TRUE(writer.ReserveHeader(6));
+    ASSERT_TRUE(writer.WriteBytes("abcd", 4));
+    ASSERT_TRUE(writer.PatchHeader(patch, sizeof patch, 2));
+    EXPECT_EQ(testsupport::ReadFile(path),
+              (std::vector<uint8_t>{0, 0, 'X', 'Y', 0, 0, 'a', 'b', 'c', 'd'}));
+    ASSERT_TRUE(writer.Close());
+    EXPECT_FALSE(writer.PatchHeader(patch, sizeof patch));
+
+    ASSERT_TRUE(writer.Create("/dev/full", FMT_TD, options));
+    ASSERT_TRUE(writer.ReserveHeader(6));
+    EXPECT_FALSE(writer.PatchHeader(patch, sizeof patch));
 }
 
 TEST(FileTraceWriter, CreateFailureMessage) {

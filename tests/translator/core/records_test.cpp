@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 #include "core/console_progress.h"
 #include "core/frame_record.h"
@@ -13,6 +13,8 @@
 
 namespace translator {
 namespace {
+
+using namespace byte_order;
 
 TEST(FrameRecord, SetDataKeepsABufferThatIsLargeEnough) {
     FrameRecord frame;
@@ -109,14 +111,6 @@ TEST(FrameRecord, StoreFcs16) {
     frame.frameLength = 11;
     frame.StoreFcs16(true);
     EXPECT_EQ(LoadLE16(data + 9), 0x906E);
-}
-
-TEST(ByteOrder, Swaps) {
-    EXPECT_EQ(Swap16(0x1234), 0x3412);
-    EXPECT_EQ(Swap32(0x12345678u), 0x78563412u);
-    EXPECT_EQ(Swap64(0x0102030405060708ull), 0x0807060504030201ull);
-    EXPECT_EQ(Swap32If(0x12345678u, false), 0x12345678u);
-    EXPECT_EQ(Swap16If(0x1234, true), 0x3412);
 }
 
 TEST(TimeBase, EpochConversions) {

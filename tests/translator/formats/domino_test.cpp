@@ -4,7 +4,7 @@
 
 #include <ctime>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 #include "core/console_progress.h"
 #include "core/engine.h"
@@ -16,6 +16,7 @@
 namespace translator {
 namespace {
 
+using namespace byte_order;
 using namespace testsupport;
 
 constexpr uint32_t kStart = 1213853938;  // 2008-06-19 05:38:58 UTC

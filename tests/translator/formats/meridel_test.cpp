@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/console_progress.h"
 #include "core/engine.h"
 #include "formats/tcpdump/tcpdump.h"
@@ -26,6 +26,7 @@ extern "C" size_t __sanitizer_get_current_allocated_bytes();
 namespace translator {
 namespace {
 
+using namespace byte_order;
 using namespace testsupport;
 
 FILE* Quiet() {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "support/netmon_builder.h"
 #include "support/pcap_builder.h"
 #include "translator/conversion.h"
@@ -10,6 +10,7 @@
 namespace translator {
 namespace {
 
+using namespace byte_order;
 using namespace testsupport;
 
 const NetMonStart kStart = {2008, 6, 19, 5, 38, 58, 538};  // 1213853938 s in UTC

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 #include "core/console_progress.h"
 #include "core/engine.h"
@@ -15,6 +15,7 @@
 namespace translator {
 namespace {
 
+using namespace byte_order;
 using namespace testsupport;
 
 // Opens a byte-built file, plain or gzip-compressed, and reads it to the end.

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 #include "core/console_progress.h"
 #include "core/engine.h"
@@ -17,6 +17,7 @@
 namespace translator {
 namespace {
 
+using namespace byte_order;
 using namespace testsupport;
 
 struct Read {

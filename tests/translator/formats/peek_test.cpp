@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/console_progress.h"
 #include "core/engine.h"
 #include "formats/tcpdump/tcpdump.h"
@@ -14,6 +14,7 @@
 namespace translator {
 namespace {
 
+using namespace byte_order;
 using namespace testsupport;
 
 constexpr uint64_t k1904 = 2082844800ull;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 #include "support/files.h"
 #include "support/pcap_builder.h"
@@ -12,6 +12,7 @@
 namespace translator {
 namespace {
 
+using namespace byte_order;
 using namespace testsupport;
 
 struct Read {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "support/pcap_builder.h"
 #include "support/snoop_builder.h"
 #include "translator/conversion.h"
@@ -10,6 +10,7 @@
 namespace translator {
 namespace {
 
+using namespace byte_order;
 using namespace testsupport;
 
 std::vector<FrameSummary> Read(const Bytes& file, bool* opened, TraceInfo* info = nullptr) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/console_progress.h"
 #include "core/engine.h"
 #include "support/files.h"
@@ -13,6 +13,7 @@
 namespace translator {
 namespace {
 
+using namespace byte_order;
 using namespace testsupport;
 
 const std::vector<PcapRecord> kRecords = {

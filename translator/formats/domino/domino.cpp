@@ -5,11 +5,13 @@
 #include <cstring>
 #include <ctime>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 #include "core/time_base.h"
 
 namespace translator {
+
+using namespace byte_order;
 
 namespace {
 
@@ -361,7 +363,7 @@ bool DominoWriter::Supports(int formatId, const TraceInfo&) const {
 bool DominoWriter::WriteHeader(const TraceInfo&) {
     entries_.clear();
     MarkOffsets(domino::FileHeader::kStartTime, domino::FileHeader::kStartTimeBytes);
-    return WriteZeros(domino::kFrameDataStart);
+    return ReserveHeader(domino::kFrameDataStart);
 }
 
 bool DominoWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
@@ -450,7 +452,7 @@ bool DominoWriter::WriteFileHeader(const TraceInfo& info) {
     DominoCodes(info.interfaceType, info.wanType, &adapter, &line);
     StoreLE16(h + FileHeader::kAdapter, adapter);
     StoreLE16(h + FileHeader::kLine, line);
-    return file.Seek(0) && WriteBytes(h, sizeof h);
+    return PatchHeader(h, sizeof h);
 }
 
 bool DominoWriter::WriteSections(uint32_t indexOffset) {
@@ -460,7 +462,7 @@ bool DominoWriter::WriteSections(uint32_t indexOffset) {
         memcpy(sections + i * Section::kSize + Section::kTag, domino::kWrittenTags[i], 4);
     }
     StoreLE32(sections + Section::kValue, indexOffset);
-    return file.Seek(domino::FileHeader::kSize) && WriteBytes(sections, sizeof sections);
+    return PatchHeader(sections, sizeof sections, domino::FileHeader::kSize);
 }
 
 bool DominoWriter::FinishFile(const TraceInfo& info) {

@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 
 namespace translator {
+
+using namespace byte_order;
 
 namespace {
 

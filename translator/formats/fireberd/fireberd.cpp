@@ -4,11 +4,13 @@
 #include <cstring>
 #include <ctime>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 #include "core/time_base.h"
 
 namespace translator {
+
+using namespace byte_order;
 
 namespace {
 
@@ -132,7 +134,7 @@ bool FireBerdWriter::Supports(int formatId, const TraceInfo& info) const {
 
 bool FireBerdWriter::WriteHeader(const TraceInfo&) {
     frameOffsets_.clear();
-    return WriteZeros(fireberd::FileHeader::kSize);
+    return ReserveHeader(fireberd::FileHeader::kSize);
 }
 
 bool FireBerdWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
@@ -186,7 +188,7 @@ bool FireBerdWriter::FinishFile(const TraceInfo& info) {
     memcpy(h + FileHeader::kDescription, fireberd::kDescription, sizeof fireberd::kDescription);
     memcpy(h + FileHeader::kLogName, fireberd::kLogName, sizeof fireberd::kLogName);
     StoreLE32(h + FileHeader::kRecordCount, static_cast<uint32_t>(info.framesWritten));
-    return file.Seek(0) && WriteBytes(h, sizeof h);
+    return PatchHeader(h, sizeof h);
 }
 
 bool FireBerdWriter::Close() {

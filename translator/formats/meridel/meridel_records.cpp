@@ -3,11 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 #include "core/time_base.h"
 
 namespace translator {
+
+using namespace byte_order;
 
 namespace {
 

@@ -5,11 +5,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 #include "core/time_base.h"
 
 namespace translator {
+
+using namespace byte_order;
 
 bool NetMonReader::Supports(int formatId, const TraceInfo& info) const {
     return formatId == FMT_N2 && IsLanGroup(info);
@@ -159,7 +161,7 @@ bool NetMonWriter::Supports(int formatId, const TraceInfo& info) const {
 bool NetMonWriter::WriteHeader(const TraceInfo&) {
     frameOffsets_.clear();
     MarkOffsets(netmon::FileHeader::kHour, 8);
-    return WriteZeros(netmon::FileHeader::kSize);
+    return ReserveHeader(netmon::FileHeader::kSize);
 }
 
 bool NetMonWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
@@ -240,7 +242,7 @@ bool NetMonWriter::FinishFile(const TraceInfo& info) {
     StoreLE32(h + FileHeader::kTableLength, static_cast<uint32_t>(info.framesWritten * 4));
     StoreLE32(h + FileHeader::kCommentOffset, commentOffset);
     StoreLE32(h + FileHeader::kCommentLength, commentLength);
-    return file.Seek(0) && WriteBytes(h, sizeof h);
+    return PatchHeader(h, sizeof h);
 }
 
 bool NetMonWriter::Close() {

@@ -5,11 +5,13 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 #include "core/time_base.h"
 
 namespace translator {
+
+using namespace byte_order;
 
 namespace netxray {
 
@@ -285,7 +287,7 @@ bool NetXRayWriter::Supports(int formatId, const TraceInfo& info) const {
 }
 
 bool NetXRayWriter::WriteHeader(const TraceInfo&) {
-    return WriteZeros(netxray::FileHeader::kSize);
+    return ReserveHeader(netxray::FileHeader::kSize);
 }
 
 bool NetXRayWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
@@ -363,7 +365,7 @@ bool NetXRayWriter::FinishFile(const TraceInfo& info) {
     if (network == netxray::NET_WAN) {
         StoreLE16(header + FileHeader::kWanEncapsulation, netxray::EncapsulationFor(info.wanType));
     }
-    return file.Seek(0) && WriteBytes(header, sizeof header) && file.Commit();
+    return PatchHeader(header, sizeof header);
 }
 
 }  // namespace translator

@@ -5,11 +5,13 @@
 #include <cstring>
 #include <ctime>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 #include "core/time_base.h"
 
 namespace translator {
+
+using namespace byte_order;
 
 namespace {
 
@@ -201,7 +203,7 @@ bool ObserverWriter::Supports(int formatId, const TraceInfo& info) const {
 bool ObserverWriter::WriteHeader(const TraceInfo&) {
     memset(packet_, 0, sizeof packet_);
     lastPacket_ = 0;
-    return WriteZeros(observer::FileHeader::kSize);
+    return ReserveHeader(observer::FileHeader::kSize);
 }
 
 bool ObserverWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
@@ -270,14 +272,14 @@ bool ObserverWriter::FinishFile(const TraceInfo&) {
     // The last packet ends the chain.
     if (lastPacket_ != 0) {
         StoreLE32(packet_ + observer::PacketHeader::kNext, 0);
-        if (!file.Seek(lastPacket_) || !WriteBytes(packet_, sizeof packet_)) {
+        if (!PatchHeader(packet_, sizeof packet_, lastPacket_)) {
             return false;
         }
     }
     uint8_t header[FileHeader::kSize] = {};
     memcpy(header, observer::kHeaderText, sizeof observer::kHeaderText);
     StoreLE32(header + FileHeader::kFileLength, static_cast<uint32_t>(length));
-    return file.Seek(0) && WriteBytes(header, sizeof header);
+    return PatchHeader(header, sizeof header);
 }
 
 }  // namespace translator

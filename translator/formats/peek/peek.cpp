@@ -5,12 +5,15 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 #include "core/time_base.h"
 
 namespace translator {
+
+using namespace byte_order;
 
 namespace peek {
 
@@ -177,6 +180,23 @@ std::string SessionText(const Session& session, int64_t packetCount) {
     snprintf(text, sizeof text, kSessionFormat, session.mediaType, session.subType,
              session.timeZoneBias, session.linkSpeed, static_cast<int>(packetCount));
     return text;
+}
+
+// The sections that open a version-9 file; the packets follow the last one.
+std::vector<uint8_t> Sections(const Session& session, int64_t packetCount) {
+    std::vector<uint8_t> bytes;
+    auto section = [&bytes](const char(&tag)[4], std::string_view content) {
+        uint8_t header[SectionHeader::kSize];
+        memcpy(header + SectionHeader::kTag, tag, sizeof tag);
+        StoreLE32(header + SectionHeader::kLength, static_cast<uint32_t>(content.size()));
+        StoreLE32(header + SectionHeader::kFlags, kSectionFlags);
+        bytes.insert(bytes.end(), header, header + sizeof header);
+        bytes.insert(bytes.end(), content.begin(), content.end());
+    };
+    section(kVersionTag, kVersionText);
+    section(kSessionTag, SessionText(session, packetCount));
+    section(kPacketsTag, "");
+    return bytes;
 }
 
 }  // namespace
@@ -596,10 +616,11 @@ bool PeekWriter::WriteHeader(const TraceInfo& info) {
     if (format != FMT_WP) {
         // The capture date is the first frame's.
         MarkOffsets(peek::FileHeader::kCaptureDate, 4);
-        return WriteZeros(peek::FileHeader::kSize);
+        return ReserveHeader(peek::FileHeader::kSize);
     }
     written_ = peek::SessionFor(info);
-    return WriteSections(written_, 0);
+    const std::vector<uint8_t> sections = peek::Sections(written_, 0);
+    return WriteBytes(sections.data(), static_cast<int64_t>(sections.size()));
 }
 
 bool PeekWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
@@ -619,7 +640,8 @@ bool PeekWriter::FinishFile(const TraceInfo& info) {
     if (peek::SessionText(session, 0).size() != peek::SessionText(written_, 0).size()) {
         session = written_;
     }
-    return file.Seek(0) && WriteSections(session, info.framesWritten) && file.Commit();
+    const std::vector<uint8_t> sections = peek::Sections(session, info.framesWritten);
+    return PatchHeader(sections.data(), sections.size());
 }
 
 bool PeekWriter::WriteFixedRecord(const TraceInfo& info, const FrameRecord& frame) {
@@ -676,21 +698,7 @@ bool PeekWriter::FinishFixedHeader(const TraceInfo& info) {
         header[FileHeader::kAppVersion + 3] = 1;
     }
     StoreBE32(header + FileHeader::kLineRate, static_cast<uint32_t>(info.lineRate));
-    return file.Seek(0) && WriteBytes(header, sizeof header) && file.Commit();
-}
-
-bool PeekWriter::WriteSections(const peek::Session& session, int64_t packetCount) {
-    const std::string sessionText = peek::SessionText(session, packetCount);
-    auto section = [this](const char(&tag)[4], std::string_view content) {
-        uint8_t header[peek::SectionHeader::kSize];
-        memcpy(header + peek::SectionHeader::kTag, tag, sizeof tag);
-        StoreLE32(header + peek::SectionHeader::kLength, static_cast<uint32_t>(content.size()));
-        StoreLE32(header + peek::SectionHeader::kFlags, peek::kSectionFlags);
-        return WriteBytes(header, sizeof header) &&
-               WriteBytes(content.data(), static_cast<int64_t>(content.size()));
-    };
-    return section(peek::kVersionTag, peek::kVersionText) &&
-           section(peek::kSessionTag, sessionText) && section(peek::kPacketsTag, "");
+    return PatchHeader(header, sizeof header);
 }
 
 bool PeekWriter::WriteTaggedPacket(const TraceInfo& info, const FrameRecord& frame) {

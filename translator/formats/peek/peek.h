@@ -158,7 +158,6 @@ public:
 private:
     bool WriteFixedRecord(const TraceInfo& info, const FrameRecord& frame);
     bool WriteTaggedPacket(const TraceInfo& info, const FrameRecord& frame);
-    bool WriteSections(const peek::Session& session, int64_t packetCount);
     bool FinishFixedHeader(const TraceInfo& info);
 
     peek::Session written_;

@@ -4,10 +4,12 @@
 #include <climits>
 #include <cstring>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 
 namespace translator {
+
+using namespace byte_order;
 
 bool QuillonReader::Supports(int formatId, const TraceInfo& info) const {
     return formatId == FMT_QL && IsLanGroup(info);

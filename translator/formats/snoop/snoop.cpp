@@ -4,10 +4,12 @@
 #include <climits>
 #include <cstring>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 
 namespace translator {
+
+using namespace byte_order;
 
 namespace {
 
@@ -169,7 +171,7 @@ bool SnoopWriter::Supports(int formatId, const TraceInfo& info) const {
 }
 
 bool SnoopWriter::WriteHeader(const TraceInfo&) {
-    return WriteZeros(snoop::FileHeader::kSize);
+    return ReserveHeader(snoop::FileHeader::kSize);
 }
 
 bool SnoopWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
@@ -259,7 +261,7 @@ bool SnoopWriter::FinishFile(const TraceInfo& info) {
     memcpy(header + FileHeader::kMagic, snoop::kMagic, sizeof snoop::kMagic);
     StoreBE32(header + FileHeader::kVersion, 2);
     StoreBE32(header + FileHeader::kDataLink, dataLink);
-    return file.Seek(0) && WriteBytes(header, sizeof header);
+    return PatchHeader(header, sizeof header);
 }
 
 }  // namespace translator

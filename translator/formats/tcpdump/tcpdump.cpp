@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <climits>
 
-#include "core/byte_order.h"
+#include "common/byte_order.h"
 #include "core/checksum.h"
 
 namespace translator {
+
+using namespace byte_order;
 
 namespace pcap {
 
@@ -259,7 +261,7 @@ bool TcpdumpWriter::Supports(int formatId, const TraceInfo& info) const {
 }
 
 bool TcpdumpWriter::WriteHeader(const TraceInfo&) {
-    return WriteZeros(pcap::FileHeader::kSize);
+    return ReserveHeader(pcap::FileHeader::kSize);
 }
 
 bool TcpdumpWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
@@ -319,7 +321,7 @@ bool TcpdumpWriter::FinishFile(const TraceInfo& info) {
     Store32(header + FileHeader::kSnapLength, static_cast<uint32_t>(snapLength), bigEndian);
     Store32(header + FileHeader::kLinkType, pcap::LinkTypeFor(info, options->pcapremoveatm, 0),
             bigEndian);
-    return file.Seek(0) && WriteBytes(header, sizeof header);
+    return PatchHeader(header, sizeof header);
 }
 
 }  // namespace translator
