@@ -66,6 +66,16 @@ bool TranslatorEngine::WriterSupports(int format, const TraceInfo& info) const {
 
 namespace {
 
+template <typename Module>
+Module* DeclaringModule(const std::vector<std::unique_ptr<Module>>& modules, int format) {
+    for (const auto& module : modules) {
+        if (HasFormat(module->Formats(), format)) {
+            return module.get();
+        }
+    }
+    return nullptr;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
     struct stat sa {
     }, sb{};
@@ -74,6 +84,14 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
+
+TraceReader* TranslatorEngine::ReaderOf(int format) const {
+    return DeclaringModule(readers_, format);
+}
+
+TraceWriter* TranslatorEngine::WriterOf(int format) const {
+    return DeclaringModule(writers_, format);
+}
 
 bool TranslatorEngine::ConvertFile(const std::string& source, const std::string& destination,
                                    int format, const ConvertOptions& options) {
@@ -86,6 +104,7 @@ bool TranslatorEngine::ConvertFile(const std::string& source, const std::string&
         return false;
     }
     TraceWriter* writer = nullptr;
+    // Writers declare disjoint formats: at most one matches, so "last" never has to choose.
     for (auto& candidate : writers_) {
         if (candidate->Supports(format, *detected->info)) {
             writer = candidate.get();

@@ -35,6 +35,10 @@ public:
                      const ConvertOptions& options);
     bool ReaderSupports(int format, const TraceInfo& info) const;
     bool WriterSupports(int format, const TraceInfo& info) const;
+    // The registered module that declares format among its Formats, or null.
+    // No two readers, and no two writers, declare the same format.
+    TraceReader* ReaderOf(int format) const;
+    TraceWriter* WriterOf(int format) const;
 
     const std::vector<std::unique_ptr<TraceReader>>& Readers() const { return readers_; }
     const std::vector<std::unique_ptr<TraceWriter>>& Writers() const { return writers_; }

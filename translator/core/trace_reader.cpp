@@ -15,8 +15,12 @@ TraceInfo* TraceReader::Probe(const std::string& path) {
     return &info;
 }
 
-bool TraceReader::Supports(int, const TraceInfo&) const {
-    return false;
+bool TraceReader::Supports(int formatId, const TraceInfo& info) const {
+    return HasFormat(Formats(), formatId) && SupportsInterface(formatId, info);
+}
+
+bool TraceReader::SupportsInterface(int, const TraceInfo&) const {
+    return true;
 }
 
 void TraceReader::ReportError(const char* text) {

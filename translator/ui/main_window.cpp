@@ -25,7 +25,6 @@
 #include <vector>
 
 #include "about_dialog.h"
-#include "capabilities.h"
 #include "core/command_line.h"
 #include "core/format_table.h"
 #include "core/settings.h"
@@ -72,10 +71,6 @@ QPushButton* Button(const char* text, const char* name) {
     auto* button = new QPushButton(text);
     button->setObjectName(name);
     return button;
-}
-
-bool AnyWriterSupports(const TranslatorEngine& engine, int format) {
-    return !SupportedInterfaces(engine, format, true).empty();
 }
 
 QString SourceSummary(const std::string& path, const TraceInfo& info) {
@@ -270,7 +265,7 @@ void MainWindow::EvaluateFolder(const std::string& folder) {
     EmptyFormatList();
     fillingFormats_ = true;
     for (int id = 1; id < kFormatCount; ++id) {
-        if (AnyWriterSupports(engine_, id)) {
+        if (engine_.WriterOf(id) != nullptr) {
             format_->addItem(FormatName(id));
         }
     }
