@@ -25,6 +25,11 @@ public:
     virtual TraceInfo* Probe(const std::string& path);
     // The conversion loop: streams every frame of source into writer.
     bool Convert(const std::string& source, TraceWriter& writer, const ConvertOptions& options);
+    // Convert in two steps, so that a caller can refuse a source that no
+    // longer opens before it creates the destination: OpenSource, then
+    // ConvertOpened, which closes the source.
+    bool OpenSource(const std::string& source, const ConvertOptions& options);
+    bool ConvertOpened(TraceWriter& writer);
     // The formats this module reads; it supports no other.
     virtual std::span<const FormatId> Formats() const { return {}; }
     // Whether this module reads formatId on the interface and WAN type of info.

@@ -26,6 +26,7 @@
 
 #include "about_dialog.h"
 #include "core/command_line.h"
+#include "core/conversion_run.h"
 #include "core/format_table.h"
 #include "core/settings.h"
 #include "core/time_base.h"
@@ -43,6 +44,25 @@ namespace {
 
 const char kLogDashes[] =
     "\r\n--------------------------------------------------------------------------------\r\n";
+
+// A folder run whose texts go to the log dialog, the engine's sink meanwhile;
+// file names take the suffix as the destination proposal does.
+class LogRun : public ConversionRun {
+public:
+    LogRun(TranslatorEngine& engine, const ConvertOptions& options, CProgressMultiDlg& log)
+        : ConversionRun(engine, options), log_(log) {}
+
+protected:
+    void Report(const std::string& text) override { log_.AddMessage("%s", text.c_str()); }
+    std::string DestinationName(const std::string& name, int format) const override {
+        return ReplaceSuffix(name, format);
+    }
+    const char* SectionLine() const override { return kLogDashes; }
+    const char* SectionEnd() const override { return ""; }
+
+private:
+    CProgressMultiDlg& log_;
+};
 
 std::string Text(const QLineEdit* field) {
     return field->text().toStdString();
@@ -465,42 +485,11 @@ void MainWindow::ConvertFolder(const std::string& source, const std::string& des
     CProgressMultiDlg& log = *folderProgress_;
     engine_.SetSink(&log);
     log.AddMessage("Converting files in %s ...\r\n", source.c_str());
-    std::string prefix = destination;
-    if (prefix.size() > 1 && (prefix.back() == '/' || prefix.back() == '\\')) {
-        prefix.pop_back();
+    const FolderTotals totals =
+        LogRun(engine_, options_, log).ConvertFolder(source, names, destination, format);
+    if (!totals.canceled) {
+        log.SetButtonText("&OK");
     }
-    int files = 0;
-    int converted = 0;
-    for (const std::string& name : names) {
-        if (log.IsCanceled()) {
-            break;
-        }
-        const std::string sourceFile = source + "/" + name;
-        const std::string destinationFile = prefix + "/" + ReplaceSuffix(name, format);
-        log.AddMessage("%s", kLogDashes);
-        ++files;
-        DetectResult* detected = engine_.Detect(sourceFile);
-        if (detected == nullptr) {
-            log.AddMessage("%s is not a recognized data file format.\r\n", sourceFile.c_str());
-            continue;
-        }
-        log.AddMessage("%s", FileSummaryText(sourceFile, destinationFile, *detected->info).c_str());
-        if (detected->info->format == format) {
-            log.AddMessage("%s is already in %s file format.\r\n", sourceFile.c_str(),
-                           FormatName(format));
-        } else if (engine_.ConvertFile(sourceFile, destinationFile, format, options_)) {
-            ++converted;
-        }
-    }
-    if (log.IsCanceled()) {
-        return;
-    }
-    const int failed = files - converted;
-    log.AddMessage("%s", kLogDashes);
-    log.AddMessage("%d file%s converted to %s format successfully.\r\n", converted,
-                   converted < 2 ? " is" : "s are", FormatName(format));
-    log.AddMessage("%d file%s not converted.\r\n", failed, failed < 2 ? " is" : "s are");
-    log.SetButtonText("&OK");
 }
 
 void MainWindow::CloseProgressDialogs() {
