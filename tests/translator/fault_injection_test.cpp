@@ -149,15 +149,22 @@ private:
 TEST(FaultInjection, SourceThatVanishes) {
     TempDir dir;
     const std::string source = dir.file("vanishing.pcap");
-    WriteFile(source, ReadFile(kSample));
-    Conversion c;
-    // Recognised, then removed before the conversion starts.
-    ASSERT_NE(c.engine.Detect(source), nullptr);
-    ASSERT_EQ(unlink(source.c_str()), 0);
-    EXPECT_FALSE(c.engine.ConvertFile(source, dir.file("out.txt"), FMT_TX, c.options));
-    EXPECT_STREQ(c.quiet.Messages(),
-                 "Source file does not exist, or the translator cannot recognize its format.\r\n");
-    EXPECT_FALSE(FileExists(dir.file("out.txt")));
+    // Converted by path (recognised again) and from the detection itself.
+    for (bool byPath : {true, false}) {
+        WriteFile(source, ReadFile(kSample));
+        Conversion c;
+        // Recognised, then removed before the conversion starts.
+        const DetectResult* detected = c.engine.Detect(source);
+        ASSERT_NE(detected, nullptr);
+        ASSERT_EQ(unlink(source.c_str()), 0);
+        EXPECT_FALSE(byPath
+                         ? c.engine.ConvertFile(source, dir.file("out.txt"), FMT_TX, c.options)
+                         : c.engine.ConvertFile(*detected, dir.file("out.txt"), FMT_TX, c.options));
+        EXPECT_STREQ(
+            c.quiet.Messages(),
+            "Source file does not exist, or the translator cannot recognize its format.\r\n");
+        EXPECT_FALSE(FileExists(dir.file("out.txt")));
+    }
 }
 
 TEST(FaultInjection, SourceThatShrinksDuringTheConversionEndsCleanly) {

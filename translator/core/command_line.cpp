@@ -6,20 +6,16 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 
+#include "conversion_run.h"
 #include "format_table.h"
 #include "settings.h"
-#include "time_base.h"
 
 namespace translator {
 
 namespace {
-
-// Room for one summary line: a label and a path or comment of the longest kind.
-constexpr size_t kMaxSummaryLine = 8192;
 
 const char kDashLine[] = "------------------------------------------------------------------\r\n";
 
@@ -54,27 +50,23 @@ std::string WithSeparator(const std::string& path) {
     return EndsWithSeparator(path) ? path : path + "/";
 }
 
-bool ConvertOne(TranslatorEngine& engine, const std::string& source, const std::string& destination,
-                int format, const ConvertOptions& options) {
-    DetectResult* detected = engine.Detect(source);
-    if (detected == nullptr) {
-        printf("%s is not a recognized data file format.\r\n", source.c_str());
-        return false;
+// The console's texts go to standard output as they come, ahead of the
+// conversion's own progress lines.
+class ConsoleRun : public ConversionRun {
+public:
+    using ConversionRun::ConversionRun;
+
+protected:
+    void Report(const std::string& text) override {
+        fputs(text.c_str(), stdout);
+        fflush(stdout);
     }
-    PrintFileSummary(source, destination, *detected->info);
-    if (detected->info->format == format) {
-        printf("%s is already in %s file format.\r\n", source.c_str(), FormatName(format));
-        return false;
+    std::string DestinationName(const std::string& name, int format) const override {
+        return ConvertedName(name, FormatSuffix(format));
     }
-    fflush(stdout);
-    if (engine.ConvertFile(source, destination, format, options)) {
-        return true;
-    }
-    if (const char* messages = engine.Sink().Messages()) {
-        fputs(messages, stdout);
-    }
-    return false;
-}
+    const char* SectionLine() const override { return kDashLine; }
+    const char* SectionEnd() const override { return "\r\n"; }
+};
 
 int RunFolder(TranslatorEngine& engine, const std::string& source, const std::string& destination,
               int format, const ConvertOptions& options) {
@@ -91,25 +83,7 @@ int RunFolder(TranslatorEngine& engine, const std::string& source, const std::st
         printf("Destination directory %s not found or cannot be created.\r\n", destination.c_str());
         return -1;
     }
-    const std::string sourcePrefix = WithSeparator(source);
-    const std::string destinationPrefix = WithSeparator(destination);
-    int files = 0;
-    int converted = 0;
-    for (const std::string& name : names) {
-        printf("%s", kDashLine);
-        ++files;
-        if (ConvertOne(engine, sourcePrefix + name,
-                       destinationPrefix + ConvertedName(name, FormatSuffix(format)), format,
-                       options)) {
-            ++converted;
-        }
-        printf("\r\n");
-    }
-    const int failed = files - converted;
-    printf("%s", kDashLine);
-    printf("%d file%s converted to %s format successfully.\r\n", converted,
-           converted < 2 ? " is" : "s are", FormatName(format));
-    printf("%d file%s not converted.\r\n", failed, failed < 2 ? " is" : "s are");
+    ConsoleRun(engine, options).ConvertFolder(source, names, destination, format);
     return 0;
 }
 
@@ -166,48 +140,6 @@ bool CreateFolderWithParents(const std::string& path) {
     return CreateFolderWithParents(path.substr(0, separator)) && makeFolder(path);
 }
 
-std::string FileSummaryText(const std::string& source, const std::string& destination,
-                            const TraceInfo& info) {
-    std::string text;
-    auto line = [&text](const char* format, auto... values) {
-        char buffer[kMaxSummaryLine];
-        snprintf(buffer, sizeof buffer, format, values...);
-        text += buffer;
-    };
-    line("Source File:          \t%s\r\n", source.c_str());
-    line("Analyzer:             \t%s\r\n", FormatName(info.format));
-    line("Interface:            \t%s %s\r\n", InterfaceName(info.interfaceType),
-         WanName(info.wanType));
-    if (info.lineRate > 0) {
-        line("Line Rate:            \t%d\r\n", info.lineRate);
-    }
-    if (info.totalFrames >= 0) {
-        line("Total Frames:         \t%" PRId64 "\r\n", info.totalFrames);
-    }
-    struct stat st {};
-    if (stat(source.c_str(), &st) == 0) {
-        line("File Size:            \t%" PRId64 " bytes\r\n", static_cast<int64_t>(st.st_size));
-    }
-    if (info.startTime != 0) {
-        line("Start Time:           \t%s\r\n", FormatDate(info.startTime).c_str());
-    }
-    if (info.comment[0] != '\0') {
-        line("Comment:              \t%s\r\n", info.comment);
-    }
-    if (info.notes[0] != '\0') {
-        text += "Notes:                \r\n\r\n";
-        text += info.notes;
-        text += "\r\n";
-    }
-    line("Dest. File:           \t%s\r\n", destination.c_str());
-    return text;
-}
-
-void PrintFileSummary(const std::string& source, const std::string& destination,
-                      const TraceInfo& info) {
-    fputs(FileSummaryText(source, destination, info).c_str(), stdout);
-}
-
 int RunCommandLine(int argc, char** argv) {
     TranslatorEngine engine;
     ConvertOptions options;
@@ -223,7 +155,7 @@ int RunCommandLine(int argc, char** argv) {
     const std::string destination = argv[2];
     const int format = FindFormat(argv[3]);
     if (IsRegularFile(source)) {
-        const bool ok = ConvertOne(engine, source, destination, format, options);
+        const bool ok = ConsoleRun(engine, options).ConvertOne(source, destination, format);
         printf("\r\n");
         return ok ? 0 : -1;
     }

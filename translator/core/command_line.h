@@ -24,11 +24,4 @@ std::string ConvertedName(const std::string& entryName, const char* suffix);
 // False when the folder cannot be listed or holds no entries at all.
 bool ListFolderFiles(const std::string& folder, std::vector<std::string>* names);
 
-// The summary of a recognised file, one "\r\n"-ended line per item.
-std::string FileSummaryText(const std::string& source, const std::string& destination,
-                            const TraceInfo& info);
-// Prints the summary of a recognised file.
-void PrintFileSummary(const std::string& source, const std::string& destination,
-                      const TraceInfo& info);
-
 }  // namespace translator

@@ -11,6 +11,7 @@ const char* DetectResult::TargetName(int i) const {
 }
 
 void DetectResult::Reset() {
+    path.clear();
     reader = nullptr;
     info = nullptr;
     targets.clear();
@@ -30,6 +31,7 @@ DetectResult* TranslatorEngine::Detect(const std::string& path) {
     }
     for (auto& reader : readers_) {
         if (TraceInfo* info = reader->Probe(path)) {
+            detected_.path = path;
             detected_.reader = reader.get();
             detected_.info = info;
             break;
@@ -66,6 +68,19 @@ bool TranslatorEngine::WriterSupports(int format, const TraceInfo& info) const {
 
 namespace {
 
+const char kUnrecognisedSource[] =
+    "Source file does not exist, or the translator cannot recognize its format.\r\n";
+
+template <typename Module>
+Module* DeclaringModule(const std::vector<std::unique_ptr<Module>>& modules, int format) {
+    for (const auto& module : modules) {
+        if (HasFormat(module->Formats(), format)) {
+            return module.get();
+        }
+    }
+    return nullptr;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
     struct stat sa {
     }, sb{};
@@ -75,19 +90,33 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 }  // namespace
 
+TraceReader* TranslatorEngine::ReaderOf(int format) const {
+    return DeclaringModule(readers_, format);
+}
+
+TraceWriter* TranslatorEngine::WriterOf(int format) const {
+    return DeclaringModule(writers_, format);
+}
+
 bool TranslatorEngine::ConvertFile(const std::string& source, const std::string& destination,
+                                   int format, const ConvertOptions& options) {
+    Sink().ClearMessages();
+    DetectResult* detected = Detect(source);
+    if (detected == nullptr) {
+        Sink().AddMessage("%s", kUnrecognisedSource);
+        return false;
+    }
+    return ConvertFile(*detected, destination, format, options);
+}
+
+bool TranslatorEngine::ConvertFile(const DetectResult& detected, const std::string& destination,
                                    int format, const ConvertOptions& options) {
     ProgressSink& sink = Sink();
     sink.ClearMessages();
-    DetectResult* detected = Detect(source);
-    if (detected == nullptr) {
-        sink.AddMessage(
-            "Source file does not exist, or the translator cannot recognize its format.\r\n");
-        return false;
-    }
     TraceWriter* writer = nullptr;
+    // Writers declare disjoint formats: at most one matches, so "last" never has to choose.
     for (auto& candidate : writers_) {
-        if (candidate->Supports(format, *detected->info)) {
+        if (candidate->Supports(format, *detected.info)) {
             writer = candidate.get();
         }
     }
@@ -95,7 +124,8 @@ bool TranslatorEngine::ConvertFile(const std::string& source, const std::string&
         sink.AddMessage("The source format is not compatible with %s.\r\n", FormatName(format));
         return false;
     }
-    TraceReader* reader = detected->reader;
+    const std::string& source = detected.path;
+    TraceReader* reader = detected.reader;
     writer->SetSink(&sink);
     reader->SetSink(&sink);
     sink.ClearMessages();
@@ -103,8 +133,14 @@ bool TranslatorEngine::ConvertFile(const std::string& source, const std::string&
     // Creating the destination would truncate the source when both are one file.
     if (SameFile(source, destination)) {
         sink.AddMessage("Destination file name must be different from source file name.\r\n");
-    } else if (writer->Create(destination, format, options)) {
-        ok = reader->Convert(source, *writer, options);
+    } else if (!reader->OpenSource(source, options)) {
+        // Gone or changed since it was recognised: reported as never recognised.
+        sink.ClearMessages();
+        sink.AddMessage("%s", kUnrecognisedSource);
+    } else if (!writer->Create(destination, format, options)) {
+        reader->Close();
+    } else {
+        ok = reader->ConvertOpened(*writer);
         if (!writer->Close() && ok) {
             sink.AddMessage("Error writing file %s.\r\n", destination.c_str());
             ok = false;

@@ -14,6 +14,7 @@ namespace translator {
 // Outcome of recognising a file: the reader that knows it and the formats it
 // can be converted to.
 struct DetectResult {
+    std::string path;
     TraceReader* reader = nullptr;
     TraceInfo* info = nullptr;
     std::vector<int> targets;
@@ -31,10 +32,18 @@ public:
 
     // Null for an empty path, an unrecognised file, or one no writer can take.
     DetectResult* Detect(const std::string& path);
+    // Recognises source, then converts it as below.
     bool ConvertFile(const std::string& source, const std::string& destination, int format,
+                     const ConvertOptions& options);
+    // Converts the file of the last detection without recognising it again.
+    bool ConvertFile(const DetectResult& detected, const std::string& destination, int format,
                      const ConvertOptions& options);
     bool ReaderSupports(int format, const TraceInfo& info) const;
     bool WriterSupports(int format, const TraceInfo& info) const;
+    // The registered module that declares format among its Formats, or null.
+    // No two readers, and no two writers, declare the same format.
+    TraceReader* ReaderOf(int format) const;
+    TraceWriter* WriterOf(int format) const;
 
     const std::vector<std::unique_ptr<TraceReader>>& Readers() const { return readers_; }
     const std::vector<std::unique_ptr<TraceWriter>>& Writers() const { return writers_; }

@@ -2,37 +2,54 @@
 
 #include <strings.h>
 
+#include <algorithm>
+
 namespace translator {
 
-const FormatRow FormatTable[kFormatCount] = {
-    {"Unknown Analyzer Type", "UN", ".unknown", ".unknown"},
-    {"Trellan (Veltrix)", "TL", ".dat", ".Trellan.dat"},
-    {"tcpdump/libpcap", "TD", ".pcap", ".Tcpdump.pcap"},
-    {"Ostrel (Veltrix)", "OS", ".dat", ".Ostrel.dat"},
-    {"SnifferPro/NetXRay (Network General)", "XR", ".cap", ".Netxray.cap"},
-    {"Sniffer DOS (Network General)", "SN", ".syc", ".Sniffer.syc"},
-    {"Domino (Acterna/WWG)", "DM", ".cap", ".Domino.cap"},
-    {"LinkView PRO (Acterna/WWG)", "LV", ".cap", ".LinkView.cap"},
-    {"Snoop (Sun)", "SO", ".snoop", ".Sun.snoop"},
-    {"Surveyor (Finisar/Shomiti)", "SH", ".cap", ".Surveyor.cap"},
-    {"Protocol Inspector (Fluke)", "PR", ".cap", ".ProtoInspector.cap"},
-    {"FireBerd 500 (Acterna/TTC)", "FB", ".pkt", ".FireBerd.pkt"},
-    {"FireBerd 500 PC (Acterna/TTC)", "FP", ".cap", ".FireBerdPC.cap"},
-    {"FireBerd DNA-323 (Acterna/TTC)", "FD", ".trc", ".FireBerdDNA.trc"},
-    {"Vantor (Veltrix)", "VN", ".data_recording", ".Vantor.dat"},
-    {"Pellora (Veltrix)", "PL", ".cap", ".Pellora.cap"},
-    {"Quillon (Veltrix)", "QL", ".trc", ".Quillon.trc"},
-    {"EtherPeek (WildPackets)", "EP", ".pkt", ".EtherPeek.pkt"},
-    {"TokenPeek (WildPackets)", "TP", ".tpc", ".TokenPeek.tpc"},
-    {"WANPeek (WildPakets)", "WP", ".wpc", ".WANPeek.wpc"},
-    {"AiroPeek (WildPackets)", "AP", ".apc", ".AiroPeek.apc"},
-    {"PacketGrabber (WildPackets)", "PG", ".cap", ".PacketGrabber.cap"},
-    {"HexDump (Ascii)", "TX", ".txt", ".HexDump.txt"},
-    {"Observer (Network Instruments)", "OB", ".bfr", ".Observer.bfr"},
-    {"NetMon (Microsoft, SMS 2.0)", "N2", ".cap", ".NetMon.cap"},
-    {"Tervo (Veltrix)", "TV", ".cap", ".Tervo.cap"},
-    {"Feldane (Veltrix)", "FL", ".rec", ".Feldane.dat"},
+constexpr FormatRow FormatTable[kFormatCount] = {
+    {FMT_UN, "Unknown Analyzer Type", "UN", ".unknown", ".unknown"},
+    {FMT_TL, "Trellan (Veltrix)", "TL", ".dat", ".Trellan.dat"},
+    {FMT_TD, "tcpdump/libpcap", "TD", ".pcap", ".Tcpdump.pcap"},
+    {FMT_OS, "Ostrel (Veltrix)", "OS", ".dat", ".Ostrel.dat"},
+    {FMT_XR, "SnifferPro/NetXRay (Network General)", "XR", ".cap", ".Netxray.cap"},
+    {FMT_SN, "Sniffer DOS (Network General)", "SN", ".syc", ".Sniffer.syc"},
+    {FMT_DM, "Domino (Acterna/WWG)", "DM", ".cap", ".Domino.cap"},
+    {FMT_LV, "LinkView PRO (Acterna/WWG)", "LV", ".cap", ".LinkView.cap"},
+    {FMT_SO, "Snoop (Sun)", "SO", ".snoop", ".Sun.snoop"},
+    {FMT_SH, "Surveyor (Finisar/Shomiti)", "SH", ".cap", ".Surveyor.cap"},
+    {FMT_PR, "Protocol Inspector (Fluke)", "PR", ".cap", ".ProtoInspector.cap"},
+    {FMT_FB, "FireBerd 500 (Acterna/TTC)", "FB", ".pkt", ".FireBerd.pkt"},
+    {FMT_FP, "FireBerd 500 PC (Acterna/TTC)", "FP", ".cap", ".FireBerdPC.cap"},
+    {FMT_FD, "FireBerd DNA-323 (Acterna/TTC)", "FD", ".trc", ".FireBerdDNA.trc"},
+    {FMT_VN, "Vantor (Veltrix)", "VN", ".data_recording", ".Vantor.dat"},
+    {FMT_PL, "Pellora (Veltrix)", "PL", ".cap", ".Pellora.cap"},
+    {FMT_QL, "Quillon (Veltrix)", "QL", ".trc", ".Quillon.trc"},
+    {FMT_EP, "EtherPeek (WildPackets)", "EP", ".pkt", ".EtherPeek.pkt"},
+    {FMT_TP, "TokenPeek (WildPackets)", "TP", ".tpc", ".TokenPeek.tpc"},
+    {FMT_WP, "WANPeek (WildPakets)", "WP", ".wpc", ".WANPeek.wpc"},
+    {FMT_AP, "AiroPeek (WildPackets)", "AP", ".apc", ".AiroPeek.apc"},
+    {FMT_PG, "PacketGrabber (WildPackets)", "PG", ".cap", ".PacketGrabber.cap"},
+    {FMT_TX, "HexDump (Ascii)", "TX", ".txt", ".HexDump.txt"},
+    {FMT_OB, "Observer (Network Instruments)", "OB", ".bfr", ".Observer.bfr"},
+    {FMT_N2, "NetMon (Microsoft, SMS 2.0)", "N2", ".cap", ".NetMon.cap"},
+    {FMT_TV, "Tervo (Veltrix)", "TV", ".cap", ".Tervo.cap"},
+    {FMT_FL, "Feldane (Veltrix)", "FL", ".rec", ".Feldane.dat"},
 };
+
+namespace {
+
+// Every id has its row, in order: a missing row would be zero-filled (id 0).
+constexpr bool EveryRowInPlace() {
+    for (int id = 0; id < kFormatCount; ++id) {
+        if (FormatTable[id].id != id || FormatTable[id].name == nullptr) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(EveryRowInPlace(), "FormatTable needs one row per FormatId, in enum order");
+
+}  // namespace
 
 namespace {
 
@@ -101,6 +118,10 @@ FormatId FindFormat(const char* text) {
         }
     }
     return FMT_UN;
+}
+
+bool HasFormat(std::span<const FormatId> formats, int formatId) {
+    return std::find(formats.begin(), formats.end(), formatId) != formats.end();
 }
 
 const char* InterfaceName(int type) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 namespace translator {
 
@@ -33,11 +34,15 @@ enum FormatId : int32_t {
     FMT_N2,
     FMT_TV,
     FMT_FL,
+    // Not a format: the number of rows, so new formats go above it.
+    FMT_COUNT,
 };
 
-constexpr int kFormatCount = 27;
+constexpr int kFormatCount = FMT_COUNT;
 
+// One row of FormatTable; id is the row's own index, checked when compiling.
 struct FormatRow {
+    FormatId id;
     const char* name;
     const char* code;
     const char* extension;
@@ -96,6 +101,8 @@ const char* FormatExtension(int id);
 const char* FormatSuffix(int id);
 // Row whose name or code matches text case-insensitively; 0 when none does.
 FormatId FindFormat(const char* text);
+// Whether formatId is one of formats (a module's declared list).
+bool HasFormat(std::span<const FormatId> formats, int formatId);
 
 const char* InterfaceName(int type);
 const char* WanName(int type);

@@ -15,8 +15,12 @@ TraceInfo* TraceReader::Probe(const std::string& path) {
     return &info;
 }
 
-bool TraceReader::Supports(int, const TraceInfo&) const {
-    return false;
+bool TraceReader::Supports(int formatId, const TraceInfo& info) const {
+    return HasFormat(Formats(), formatId) && SupportsInterface(formatId, info);
+}
+
+bool TraceReader::SupportsInterface(int, const TraceInfo&) const {
+    return true;
 }
 
 void TraceReader::ReportError(const char* text) {
@@ -66,13 +70,18 @@ bool TraceReader::UpdateProgressByFrames() {
 
 bool TraceReader::Convert(const std::string& source, TraceWriter& writer,
                           const ConvertOptions& convertOptions) {
-    ProgressSink& sink = Sink();
-    sink.ClearMessages();
+    return OpenSource(source, convertOptions) && ConvertOpened(writer);
+}
+
+bool TraceReader::OpenSource(const std::string& source, const ConvertOptions& convertOptions) {
+    Sink().ClearMessages();
     options = convertOptions;
     readFailed_ = false;
-    if (!Open(source)) {
-        return false;
-    }
+    return Open(source);
+}
+
+bool TraceReader::ConvertOpened(TraceWriter& writer) {
+    ProgressSink& sink = Sink();
     sink.Progress(info, "Converting ...");
     if (!writer.WriteHeader(info)) {
         ReportError("Error writing file header.\r\n");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "buffered_file.h"
@@ -24,8 +25,15 @@ public:
     virtual TraceInfo* Probe(const std::string& path);
     // The conversion loop: streams every frame of source into writer.
     bool Convert(const std::string& source, TraceWriter& writer, const ConvertOptions& options);
+    // Convert in two steps, so that a caller can refuse a source that no
+    // longer opens before it creates the destination: OpenSource, then
+    // ConvertOpened, which closes the source.
+    bool OpenSource(const std::string& source, const ConvertOptions& options);
+    bool ConvertOpened(TraceWriter& writer);
+    // The formats this module reads; it supports no other.
+    virtual std::span<const FormatId> Formats() const { return {}; }
     // Whether this module reads formatId on the interface and WAN type of info.
-    virtual bool Supports(int formatId, const TraceInfo& info) const;
+    bool Supports(int formatId, const TraceInfo& info) const;
     // Passes text on only while the sink has no message yet: the first error stays.
     void ReportError(const char* text);
 
@@ -39,6 +47,8 @@ public:
     ConvertOptions options;
 
 protected:
+    // The module's interface and WAN rules, asked only for one of its formats.
+    virtual bool SupportsInterface(int formatId, const TraceInfo& info) const;
     // Progress by frame count; false when no usable total is known.
     bool UpdateProgressByFrames();
     // For ReadFrame when the source announced frames it then failed to hand

@@ -6,8 +6,11 @@ namespace translator {
 
 using namespace byte_order;
 
-bool TraceWriter::Supports(int, const TraceInfo&) const {
-    return false;
+bool TraceWriter::Supports(int formatId, const TraceInfo& info) const {
+    return HasFormat(Formats(), formatId) && SupportsInterface(formatId, info);
+}
+bool TraceWriter::SupportsInterface(int, const TraceInfo&) const {
+    return true;
 }
 bool TraceWriter::Create(const std::string&, int, const ConvertOptions&) {
     return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "buffered_file.h"
@@ -19,7 +20,10 @@ public:
 
     ~TraceWriter() override = default;
 
-    virtual bool Supports(int formatId, const TraceInfo& info) const;
+    // The formats this module writes; it supports no other.
+    virtual std::span<const FormatId> Formats() const { return {}; }
+    // Whether this module writes formatId for the interface and WAN type of info.
+    bool Supports(int formatId, const TraceInfo& info) const;
     virtual bool Create(const std::string& path, int formatId, const ConvertOptions& options);
     virtual bool WriteHeader(const TraceInfo& info);
     virtual bool WriteFrame(const TraceInfo& info, const FrameRecord& frame);
@@ -27,6 +31,10 @@ public:
     virtual bool FinishFile(const TraceInfo& info);
     virtual bool Close();
     virtual int64_t MaxFrames() const { return kDefaultMaxFrames; }
+
+protected:
+    // The module's interface and WAN rules, asked only for one of its formats.
+    virtual bool SupportsInterface(int formatId, const TraceInfo& info) const;
 };
 
 // Base of the writers that write a file themselves.

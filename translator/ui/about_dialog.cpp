@@ -37,13 +37,13 @@ AboutDlg::AboutDlg(const TranslatorEngine& engine, QWidget* parent) : QDialog(pa
                               std::max(widths[column], table->header()->sectionSizeHint(column)));
     }
     for (int id = 1; id < kFormatCount; ++id) {
+        if (engine.ReaderOf(id) == nullptr && engine.WriterOf(id) == nullptr) {
+            continue;
+        }
         const QString types =
             NetworkTypes(QString::fromStdString(SupportedInterfaces(engine, id, false)),
                          QString::fromStdString(SupportedInterfaces(engine, id, true)));
-        if (!types.isEmpty()) {
-            new QTreeWidgetItem(table,
-                                {FormatName(id), FormatCode(id), FormatExtension(id), types});
-        }
+        new QTreeWidgetItem(table, {FormatName(id), FormatCode(id), FormatExtension(id), types});
     }
     auto* ok = new QPushButton("&OK");
     ok->setObjectName("ok");

@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "about_dialog.h"
-#include "capabilities.h"
 #include "core/command_line.h"
+#include "core/conversion_run.h"
 #include "core/format_table.h"
 #include "core/settings.h"
 #include "core/time_base.h"
@@ -42,6 +42,25 @@ namespace {
 
 const char kLogDashes[] =
     "\r\n--------------------------------------------------------------------------------\r\n";
+
+// A folder run whose texts go to the log dialog, the engine's sink meanwhile;
+// file names take the suffix as the destination proposal does.
+class LogRun : public ConversionRun {
+public:
+    LogRun(TranslatorEngine& engine, const ConvertOptions& options, CProgressMultiDlg& log)
+        : ConversionRun(engine, options), log_(log) {}
+
+protected:
+    void Report(const std::string& text) override { log_.AddMessage("%s", text.c_str()); }
+    std::string DestinationName(const std::string& name, int format) const override {
+        return ReplaceSuffix(name, format);
+    }
+    const char* SectionLine() const override { return kLogDashes; }
+    const char* SectionEnd() const override { return ""; }
+
+private:
+    CProgressMultiDlg& log_;
+};
 
 std::string Text(const QLineEdit* field) {
     return field->text().toStdString();
@@ -70,10 +89,6 @@ QPushButton* Button(const char* text, const char* name) {
     auto* button = new QPushButton(text);
     button->setObjectName(name);
     return button;
-}
-
-bool AnyWriterSupports(const TranslatorEngine& engine, int format) {
-    return !SupportedInterfaces(engine, format, true).empty();
 }
 
 QString SourceSummary(const std::string& path, const TraceInfo& info) {
@@ -268,7 +283,7 @@ void MainWindow::EvaluateFolder(const std::string& folder) {
     EmptyFormatList();
     fillingFormats_ = true;
     for (int id = 1; id < kFormatCount; ++id) {
-        if (AnyWriterSupports(engine_, id)) {
+        if (engine_.WriterOf(id) != nullptr) {
             format_->addItem(FormatName(id));
         }
     }
@@ -468,42 +483,11 @@ void MainWindow::ConvertFolder(const std::string& source, const std::string& des
     CProgressMultiDlg& log = *folderProgress_;
     engine_.SetSink(&log);
     log.AddMessage("Converting files in %s ...\r\n", source.c_str());
-    std::string prefix = destination;
-    if (prefix.size() > 1 && (prefix.back() == '/' || prefix.back() == '\\')) {
-        prefix.pop_back();
+    const FolderTotals totals =
+        LogRun(engine_, options_, log).ConvertFolder(source, names, destination, format);
+    if (!totals.canceled) {
+        log.SetButtonText("&OK");
     }
-    int files = 0;
-    int converted = 0;
-    for (const std::string& name : names) {
-        if (log.IsCanceled()) {
-            break;
-        }
-        const std::string sourceFile = source + "/" + name;
-        const std::string destinationFile = prefix + "/" + ReplaceSuffix(name, format);
-        log.AddMessage("%s", kLogDashes);
-        ++files;
-        DetectResult* detected = engine_.Detect(sourceFile);
-        if (detected == nullptr) {
-            log.AddMessage("%s is not a recognized data file format.\r\n", sourceFile.c_str());
-            continue;
-        }
-        log.AddMessage("%s", FileSummaryText(sourceFile, destinationFile, *detected->info).c_str());
-        if (detected->info->format == format) {
-            log.AddMessage("%s is already in %s file format.\r\n", sourceFile.c_str(),
-                           FormatName(format));
-        } else if (engine_.ConvertFile(sourceFile, destinationFile, format, options_)) {
-            ++converted;
-        }
-    }
-    if (log.IsCanceled()) {
-        return;
-    }
-    const int failed = files - converted;
-    log.AddMessage("%s", kLogDashes);
-    log.AddMessage("%d file%s converted to %s format successfully.\r\n", converted,
-                   converted < 2 ? " is" : "s are", FormatName(format));
-    log.AddMessage("%d file%s not converted.\r\n", failed, failed < 2 ? " is" : "s are");
-    log.SetButtonText("&OK");
 }
 
 void MainWindow::CloseProgressDialogs() {

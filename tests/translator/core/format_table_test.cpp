@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "core/engine.h"
 #include "core/trace_info.h"
 
 namespace translator {
@@ -40,6 +42,79 @@ TEST(FormatTable, EveryRowIsFoundByItsOwnCodeAndName) {
         EXPECT_EQ(FindFormat(FormatCode(id)), id);
         EXPECT_EQ(FindFormat(FormatName(id)), id);
         EXPECT_EQ(std::string(FormatCode(id)).size(), 2u);
+    }
+}
+
+// Which modules read (r) and write (w) each format; Sniffer DOS, FireBerd
+// DNA-323, Vantor and PacketGrabber are known by name only. A new format
+// needs its entry here.
+const char* const kModules[] = {
+    "",    // UN
+    "rw",  // TL
+    "rw",  // TD
+    "rw",  // OS
+    "rw",  // XR
+    "",    // SN
+    "rw",  // DM
+    "rw",  // LV
+    "rw",  // SO
+    "rw",  // SH
+    "w",   // PR
+    "rw",  // FB
+    "w",   // FP
+    "",    // FD
+    "",    // VN
+    "w",   // PL
+    "r",   // QL
+    "rw",  // EP
+    "rw",  // TP
+    "rw",  // WP
+    "rw",  // AP
+    "",    // PG
+    "w",   // TX
+    "rw",  // OB
+    "rw",  // N2
+    "rw",  // TV
+    "r",   // FL
+};
+static_assert(std::size(kModules) == kFormatCount);
+
+template <typename Module>
+std::vector<int> Owners(const std::vector<std::unique_ptr<Module>>& modules) {
+    std::vector<int> owners(kFormatCount);
+    for (const auto& module : modules) {
+        for (int id : module->Formats()) {
+            if (id <= FMT_UN || id >= kFormatCount) {
+                ADD_FAILURE() << "declared format " << id << " has no row";
+                continue;
+            }
+            ++owners[id];
+            // Declared, so supported on some interface the window and about box try.
+            bool anyInterface = false;
+            for (int type = IF_ETHERNET; type <= IF_STM1E; ++type) {
+                TraceInfo info;
+                info.interfaceType = type;
+                info.wanType = IsWanFamilyInterface(type) ? WAN_PPP : WAN_NONE;
+                anyInterface |= module->Supports(id, info);
+            }
+            EXPECT_TRUE(anyInterface) << FormatCode(id);
+        }
+    }
+    return owners;
+}
+
+TEST(FormatTable, EveryFormatHasItsRowAndTheModulesOfTheFormatList) {
+    const TranslatorEngine engine;
+    const std::vector<int> readers = Owners(engine.Readers());
+    const std::vector<int> writers = Owners(engine.Writers());
+    for (int id = FMT_UN + 1; id < kFormatCount; ++id) {
+        SCOPED_TRACE(FormatCode(id));
+        EXPECT_STRNE(FormatName(id), FormatName(FMT_UN));
+        const std::string modules = kModules[id];
+        EXPECT_EQ(readers[id], modules.find('r') != std::string::npos ? 1 : 0);
+        EXPECT_EQ(writers[id], modules.find('w') != std::string::npos ? 1 : 0);
+        EXPECT_EQ(engine.ReaderOf(id) != nullptr, readers[id] == 1);
+        EXPECT_EQ(engine.WriterOf(id) != nullptr, writers[id] == 1);
     }
 }
 

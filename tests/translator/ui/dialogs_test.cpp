@@ -18,6 +18,7 @@
 #include "core/format_table.h"
 #include "ui/about_dialog.h"
 #include "ui/folder_chooser.h"
+#include "ui/help.h"
 #include "ui/option_dialogs.h"
 #include "ui/paths.h"
 #include "ui/progress_dialogs.h"
@@ -193,6 +194,22 @@ TEST(AboutDlg, ListsWhatTheModulesReadAndWrite) {
     EXPECT_EQ(NetworkTypes("", "WAN"), "(Write Only) WAN");
     EXPECT_EQ(NetworkTypes("Ethernet", "Ethernet, FDDI"), "Ethernet");
     EXPECT_EQ(NetworkTypes("", ""), "");
+}
+
+TEST(Help, FormatTableSaysWhatTheModulesReadAndWrite) {
+    const auto bytes = ReadFile(HelpFilePath().toStdString());
+    const std::string guide(bytes.begin(), bytes.end());
+    for (const char* row :
+         {"<tr><td>tcpdump/libpcap</td><td>TD</td><td>.pcap</td><td>.Tcpdump.pcap</td>"
+          "<td>yes</td><td>yes</td></tr>",
+          "<tr><td>Sniffer DOS (Network General)</td><td>SN</td><td>.syc</td><td>.Sniffer.syc</td>"
+          "<td></td><td></td></tr>",
+          "<tr><td>Quillon (Veltrix)</td><td>QL</td><td>.trc</td><td>.Quillon.trc</td>"
+          "<td>yes</td><td></td></tr>",
+          "<tr><td>HexDump (Ascii)</td><td>TX</td><td>.txt</td><td>.HexDump.txt</td>"
+          "<td></td><td>yes</td></tr>"}) {
+        EXPECT_NE(guide.find(row), std::string::npos) << row;
+    }
 }
 
 TEST(CProgressDlg, CountsDurationAndShowsErrorsAsTheyCome) {

@@ -59,10 +59,6 @@ void CellSplitter::Next(FrameRecord& frame) {
     }
 }
 
-bool DominoReader::Supports(int formatId, const TraceInfo&) const {
-    return formatId == FMT_DM || formatId == FMT_LV;
-}
-
 bool DominoReader::Open(const std::string& path) {
     info.Reset();
     cursor_ = 0;
@@ -354,10 +350,6 @@ void DominoCodes(int interfaceType, int wanType, uint16_t* adapter, uint16_t* li
             }
         }
     }
-}
-
-bool DominoWriter::Supports(int formatId, const TraceInfo&) const {
-    return formatId == FMT_DM || formatId == FMT_LV;
 }
 
 bool DominoWriter::WriteHeader(const TraceInfo&) {

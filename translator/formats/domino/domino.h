@@ -117,7 +117,8 @@ struct CellSplitter {
 
 class DominoReader : public FileTraceReader {
 public:
-    bool Supports(int formatId, const TraceInfo& info) const override;
+    static constexpr FormatId kFormats[] = {FMT_DM, FMT_LV};
+    std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
     void Close() override;
     bool ReadFrame() override;
@@ -139,7 +140,8 @@ private:
 
 class DominoWriter : public BinaryTraceWriter {
 public:
-    bool Supports(int formatId, const TraceInfo& info) const override;
+    static constexpr FormatId kFormats[] = {FMT_DM, FMT_LV};
+    std::span<const FormatId> Formats() const override { return kFormats; }
     bool WriteHeader(const TraceInfo& info) override;
     bool WriteFrame(const TraceInfo& info, const FrameRecord& frame) override;
     bool FinishFile(const TraceInfo& info) override;

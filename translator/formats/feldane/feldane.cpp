@@ -249,8 +249,8 @@ private:
 FeldaneReader::FeldaneReader() = default;
 FeldaneReader::~FeldaneReader() = default;
 
-bool FeldaneReader::Supports(int formatId, const TraceInfo& info) const {
-    return formatId == FMT_FL && (info.interfaceType == IF_ETHERNET || IsAtm(info));
+bool FeldaneReader::SupportsInterface(int, const TraceInfo& info) const {
+    return info.interfaceType == IF_ETHERNET || IsAtm(info);
 }
 
 const FeldaneInterface* FeldaneReader::Selected() const {

@@ -79,7 +79,8 @@ public:
     FeldaneReader();
     ~FeldaneReader() override;
 
-    bool Supports(int formatId, const TraceInfo& info) const override;
+    static constexpr FormatId kFormats[] = {FMT_FL};
+    std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
     void Close() override;
     bool ReadFrame() override;
@@ -89,6 +90,9 @@ public:
     void SetInterfaces(std::vector<FeldaneInterface> interfaces) {
         interfaces_ = std::move(interfaces);
     }
+
+protected:
+    bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
     class DirectionStream;

@@ -28,8 +28,8 @@ bool LooksLikeEthernet(uint8_t b0, uint8_t b1, uint8_t b2) {
 
 }  // namespace
 
-bool FireBerdReader::Supports(int formatId, const TraceInfo& info) const {
-    return formatId == FMT_FB && IsFireBerdInterface(info.interfaceType);
+bool FireBerdReader::SupportsInterface(int, const TraceInfo& info) const {
+    return IsFireBerdInterface(info.interfaceType);
 }
 
 bool FireBerdReader::Open(const std::string& path) {
@@ -128,8 +128,8 @@ bool FireBerdReader::ReadFrame() {
     return true;
 }
 
-bool FireBerdWriter::Supports(int formatId, const TraceInfo& info) const {
-    return formatId == FMT_FB && IsFireBerdInterface(info.interfaceType);
+bool FireBerdWriter::SupportsInterface(int, const TraceInfo& info) const {
+    return IsFireBerdInterface(info.interfaceType);
 }
 
 bool FireBerdWriter::WriteHeader(const TraceInfo&) {

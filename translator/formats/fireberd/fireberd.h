@@ -55,9 +55,13 @@ constexpr size_t kMaxComment = 39;
 
 class FireBerdReader : public FileTraceReader {
 public:
-    bool Supports(int formatId, const TraceInfo& info) const override;
+    static constexpr FormatId kFormats[] = {FMT_FB};
+    std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
     bool ReadFrame() override;
+
+protected:
+    bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
     bool ParseHeader(const uint8_t* header);
@@ -71,11 +75,15 @@ private:
 
 class FireBerdWriter : public BinaryTraceWriter {
 public:
-    bool Supports(int formatId, const TraceInfo& info) const override;
+    static constexpr FormatId kFormats[] = {FMT_FB};
+    std::span<const FormatId> Formats() const override { return kFormats; }
     bool WriteHeader(const TraceInfo& info) override;
     bool WriteFrame(const TraceInfo& info, const FrameRecord& frame) override;
     bool FinishFile(const TraceInfo& info) override;
     bool Close() override;
+
+protected:
+    bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
     std::vector<uint32_t> frameOffsets_;

@@ -13,10 +13,6 @@ constexpr int kBytesPerLine = 16;
 constexpr int kHalfLine = 8;
 }  // namespace
 
-bool HexDumpWriter::Supports(int formatId, const TraceInfo&) const {
-    return formatId == FMT_TX;
-}
-
 bool HexDumpWriter::WriteHeader(const TraceInfo& info) {
     char text[256];
     int n = snprintf(text, sizeof text,

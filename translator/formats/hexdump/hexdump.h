@@ -7,7 +7,8 @@ namespace translator {
 // Text dump of every frame in the form text2pcap reads back.
 class HexDumpWriter : public FileTraceWriter {
 public:
-    bool Supports(int formatId, const TraceInfo& info) const override;
+    static constexpr FormatId kFormats[] = {FMT_TX};
+    std::span<const FormatId> Formats() const override { return kFormats; }
     bool WriteHeader(const TraceInfo& info) override;
     bool WriteFrame(const TraceInfo& info, const FrameRecord& frame) override;
 };

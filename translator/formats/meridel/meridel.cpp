@@ -11,14 +11,14 @@ constexpr const char* kNotFound = "MeridelDLL.DLL is not found, or it is corrupt
 constexpr const char* kMissingExport = "Incorrect version of MeridelDLL.DLL (%s not found).\r\n";
 constexpr size_t kMaxPath = 1023;
 
-bool IsMeridelFormat(int formatId, const TraceInfo& info) {
-    return (formatId == FMT_TL || formatId == FMT_OS) && info.interfaceType != IF_ARCNET;
+bool IsMeridelInterface(const TraceInfo& info) {
+    return info.interfaceType != IF_ARCNET;
 }
 
 }  // namespace
 
-bool AnalyzerTraceReader::Supports(int formatId, const TraceInfo& info) const {
-    return IsMeridelFormat(formatId, info);
+bool AnalyzerTraceReader::SupportsInterface(int, const TraceInfo& info) const {
+    return IsMeridelInterface(info);
 }
 
 bool AnalyzerTraceReader::Open(const std::string& path) {
@@ -140,8 +140,8 @@ bool AnalyzerTraceReader::ReadFrame() {
     }
 }
 
-bool AnalyzerTraceWriter::Supports(int formatId, const TraceInfo& info) const {
-    return IsMeridelFormat(formatId, info);
+bool AnalyzerTraceWriter::SupportsInterface(int, const TraceInfo& info) const {
+    return IsMeridelInterface(info);
 }
 
 bool AnalyzerTraceWriter::Create(const std::string& path, int formatId,

@@ -18,10 +18,14 @@ class AnalyzerTraceReader : public TraceReader {
 public:
     ~AnalyzerTraceReader() override { AnalyzerTraceReader::Close(); }
 
-    bool Supports(int formatId, const TraceInfo& info) const override;
+    static constexpr FormatId kFormats[] = {FMT_TL, FMT_OS};
+    std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
     void Close() override;
     bool ReadFrame() override;
+
+protected:
+    bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
     // Moves on to the next block; false at the end of the file.
@@ -50,13 +54,17 @@ public:
 
     ~AnalyzerTraceWriter() override { AnalyzerTraceWriter::Close(); }
 
-    bool Supports(int formatId, const TraceInfo& info) const override;
+    static constexpr FormatId kFormats[] = {FMT_TL, FMT_OS};
+    std::span<const FormatId> Formats() const override { return kFormats; }
     bool Create(const std::string& path, int formatId, const ConvertOptions& options) override;
     bool WriteHeader(const TraceInfo& info) override;
     bool WriteFrame(const TraceInfo& info, const FrameRecord& frame) override;
     bool FinishFile(const TraceInfo& info) override;
     bool Close() override;
     int64_t MaxFrames() const override { return kMaxFrames; }
+
+protected:
+    bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
     void FillConfig(const TraceInfo& info);

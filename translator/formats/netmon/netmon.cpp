@@ -13,8 +13,8 @@ namespace translator {
 
 using namespace byte_order;
 
-bool NetMonReader::Supports(int formatId, const TraceInfo& info) const {
-    return formatId == FMT_N2 && IsLanGroup(info);
+bool NetMonReader::SupportsInterface(int, const TraceInfo& info) const {
+    return IsLanGroup(info);
 }
 
 bool NetMonReader::Open(const std::string& path) {
@@ -154,8 +154,8 @@ bool NetMonReader::ReadFrame() {
     return true;
 }
 
-bool NetMonWriter::Supports(int formatId, const TraceInfo& info) const {
-    return formatId == FMT_N2 && IsLanGroup(info);
+bool NetMonWriter::SupportsInterface(int, const TraceInfo& info) const {
+    return IsLanGroup(info);
 }
 
 bool NetMonWriter::WriteHeader(const TraceInfo&) {

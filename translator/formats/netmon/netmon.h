@@ -53,10 +53,14 @@ constexpr size_t kMaxComment = 299;
 
 class NetMonReader : public FileTraceReader {
 public:
-    bool Supports(int formatId, const TraceInfo& info) const override;
+    static constexpr FormatId kFormats[] = {FMT_N2};
+    std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
     void Close() override;
     bool ReadFrame() override;
+
+protected:
+    bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
     bool ParseHeader(const uint8_t* header);
@@ -71,11 +75,15 @@ private:
 
 class NetMonWriter : public BinaryTraceWriter {
 public:
-    bool Supports(int formatId, const TraceInfo& info) const override;
+    static constexpr FormatId kFormats[] = {FMT_N2};
+    std::span<const FormatId> Formats() const override { return kFormats; }
     bool WriteHeader(const TraceInfo& info) override;
     bool WriteFrame(const TraceInfo& info, const FrameRecord& frame) override;
     bool FinishFile(const TraceInfo& info) override;
     bool Close() override;
+
+protected:
+    bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
     bool WriteFrameTable(uint32_t* offset);

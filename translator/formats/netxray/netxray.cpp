@@ -92,12 +92,12 @@ uint64_t TicksToMicros(uint64_t ticks) {
 }  // namespace
 }  // namespace netxray
 
-bool netxray::FamilySupports(int formatId, const TraceInfo& info) {
-    return formatId == FMT_XR && (IsLanGroup(info) || IsWanFamily(info));
+bool netxray::IsNetXRayInterface(const TraceInfo& info) {
+    return IsLanGroup(info) || IsWanFamily(info);
 }
 
-bool NetXRayReader::Supports(int formatId, const TraceInfo& info) const {
-    return netxray::FamilySupports(formatId, info);
+bool NetXRayReader::SupportsInterface(int, const TraceInfo& info) const {
+    return netxray::IsNetXRayInterface(info);
 }
 
 bool NetXRayReader::Open(const std::string& path) {
@@ -282,8 +282,8 @@ bool NetXRayReader::ReadData(int32_t lineLength, int32_t storedLength) {
     return true;
 }
 
-bool NetXRayWriter::Supports(int formatId, const TraceInfo& info) const {
-    return netxray::FamilySupports(formatId, info);
+bool NetXRayWriter::SupportsInterface(int, const TraceInfo& info) const {
+    return netxray::IsNetXRayInterface(info);
 }
 
 bool NetXRayWriter::WriteHeader(const TraceInfo&) {

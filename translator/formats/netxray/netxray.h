@@ -80,7 +80,7 @@ constexpr int32_t kGigabit = 1000000000;
 constexpr double TICK_MICROSECONDS = 0.8380953449883128;
 
 // LAN and WAN captures, in both directions.
-bool FamilySupports(int formatId, const TraceInfo& info);
+bool IsNetXRayInterface(const TraceInfo& info);
 
 // The header's line-rate field as bit/s; 0 when it gives none.
 int32_t LineRateFromHeader(uint32_t rate);
@@ -89,9 +89,13 @@ int32_t LineRateFromHeader(uint32_t rate);
 
 class NetXRayReader : public GzTraceReader {
 public:
-    bool Supports(int formatId, const TraceInfo& info) const override;
+    static constexpr FormatId kFormats[] = {FMT_XR};
+    std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
     bool ReadFrame() override;
+
+protected:
+    bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
     bool ParseHeader(const uint8_t* header);
@@ -110,10 +114,14 @@ private:
 
 class NetXRayWriter : public BinaryTraceWriter {
 public:
-    bool Supports(int formatId, const TraceInfo& info) const override;
+    static constexpr FormatId kFormats[] = {FMT_XR};
+    std::span<const FormatId> Formats() const override { return kFormats; }
     bool WriteHeader(const TraceInfo& info) override;
     bool WriteFrame(const TraceInfo& info, const FrameRecord& frame) override;
     bool FinishFile(const TraceInfo& info) override;
+
+protected:
+    bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 };
 
 }  // namespace translator

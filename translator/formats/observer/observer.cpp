@@ -69,8 +69,8 @@ int ObserverVersion(const uint8_t* header) {
     return version;
 }
 
-bool ObserverReader::Supports(int formatId, const TraceInfo& info) const {
-    return formatId == FMT_OB && IsObserverInterface(info.interfaceType);
+bool ObserverReader::SupportsInterface(int, const TraceInfo& info) const {
+    return IsObserverInterface(info.interfaceType);
 }
 
 bool ObserverReader::Open(const std::string& path) {
@@ -196,8 +196,8 @@ void ObserverReader::CompleteEthernetFrame() {
     frame.StoreCrc32(!errored);
 }
 
-bool ObserverWriter::Supports(int formatId, const TraceInfo& info) const {
-    return formatId == FMT_OB && IsObserverInterface(info.interfaceType);
+bool ObserverWriter::SupportsInterface(int, const TraceInfo& info) const {
+    return IsObserverInterface(info.interfaceType);
 }
 
 bool ObserverWriter::WriteHeader(const TraceInfo&) {

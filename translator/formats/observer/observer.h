@@ -70,9 +70,13 @@ constexpr int kMinimumEthernetFrame = 64;
 
 class ObserverReader : public FileTraceReader {
 public:
-    bool Supports(int formatId, const TraceInfo& info) const override;
+    static constexpr FormatId kFormats[] = {FMT_OB};
+    std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
     bool ReadFrame() override;
+
+protected:
+    bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
     bool ParseFirstPacket(const uint8_t* packet);
@@ -87,10 +91,14 @@ private:
 
 class ObserverWriter : public BinaryTraceWriter {
 public:
-    bool Supports(int formatId, const TraceInfo& info) const override;
+    static constexpr FormatId kFormats[] = {FMT_OB};
+    std::span<const FormatId> Formats() const override { return kFormats; }
     bool WriteHeader(const TraceInfo& info) override;
     bool WriteFrame(const TraceInfo& info, const FrameRecord& frame) override;
     bool FinishFile(const TraceInfo& info) override;
+
+protected:
+    bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
     uint8_t packet_[observer::PacketHeader::kSize] = {};

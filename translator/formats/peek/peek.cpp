@@ -246,7 +246,7 @@ struct PeekReader::PacketTags {
     uint32_t capturedLength = 0;
 };
 
-bool PeekReader::Supports(int formatId, const TraceInfo& info) const {
+bool PeekReader::SupportsInterface(int formatId, const TraceInfo& info) const {
     return peek::FamilySupports(formatId, info);
 }
 
@@ -608,7 +608,7 @@ bool PeekReader::ReadPacketBytes(int32_t count) {
     return file.Read(bytes, static_cast<size_t>(count));
 }
 
-bool PeekWriter::Supports(int formatId, const TraceInfo& info) const {
+bool PeekWriter::SupportsInterface(int formatId, const TraceInfo& info) const {
     return peek::FamilySupports(formatId, info);
 }
 

@@ -108,7 +108,7 @@ struct Session {
     int32_t linkSpeed = 0;
 };
 
-// The formats and link types the family reads and writes.
+// The link types each format of the family reads and writes.
 bool FamilySupports(int formatId, const TraceInfo& info);
 
 // The value after tag in text, as "%d" reads it: 0 when it does not parse;
@@ -119,9 +119,13 @@ bool FindTagValue(std::string_view text, std::string_view tag, int32_t* value);
 
 class PeekReader : public GzTraceReader {
 public:
-    bool Supports(int formatId, const TraceInfo& info) const override;
+    static constexpr FormatId kFormats[] = {FMT_EP, FMT_TP, FMT_WP, FMT_AP};
+    std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
     bool ReadFrame() override;
+
+protected:
+    bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
     struct Section {
@@ -150,10 +154,14 @@ private:
 
 class PeekWriter : public BinaryTraceWriter {
 public:
-    bool Supports(int formatId, const TraceInfo& info) const override;
+    static constexpr FormatId kFormats[] = {FMT_EP, FMT_TP, FMT_WP, FMT_AP};
+    std::span<const FormatId> Formats() const override { return kFormats; }
     bool WriteHeader(const TraceInfo& info) override;
     bool WriteFrame(const TraceInfo& info, const FrameRecord& frame) override;
     bool FinishFile(const TraceInfo& info) override;
+
+protected:
+    bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
     bool WriteFixedRecord(const TraceInfo& info, const FrameRecord& frame);

@@ -11,8 +11,8 @@ namespace translator {
 
 using namespace byte_order;
 
-bool QuillonReader::Supports(int formatId, const TraceInfo& info) const {
-    return formatId == FMT_QL && IsLanGroup(info);
+bool QuillonReader::SupportsInterface(int, const TraceInfo& info) const {
+    return IsLanGroup(info);
 }
 
 bool QuillonReader::Open(const std::string& path) {

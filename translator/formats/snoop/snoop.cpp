@@ -22,8 +22,8 @@ int32_t PaddedRecordLength(int32_t includedLength) {
 
 }  // namespace
 
-bool SnoopReader::Supports(int formatId, const TraceInfo& info) const {
-    return (formatId == FMT_SO || formatId == FMT_SH) && IsLanGroup(info);
+bool SnoopReader::SupportsInterface(int, const TraceInfo& info) const {
+    return IsLanGroup(info);
 }
 
 bool SnoopReader::Open(const std::string& path) {
@@ -164,10 +164,8 @@ void SnoopReader::CompleteEthernetFrame() {
     }
 }
 
-bool SnoopWriter::Supports(int formatId, const TraceInfo& info) const {
-    const bool row = formatId == FMT_SO || formatId == FMT_SH || formatId == FMT_PR ||
-                     formatId == FMT_FP || formatId == FMT_PL;
-    return row && IsLanGroup(info);
+bool SnoopWriter::SupportsInterface(int, const TraceInfo& info) const {
+    return IsLanGroup(info);
 }
 
 bool SnoopWriter::WriteHeader(const TraceInfo&) {

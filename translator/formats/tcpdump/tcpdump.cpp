@@ -76,10 +76,7 @@ const LinkTypeRow* FindLinkType(uint32_t linkType) {
 }  // namespace
 }  // namespace pcap
 
-bool TcpdumpReader::Supports(int formatId, const TraceInfo& info) const {
-    if (formatId != FMT_TD) {
-        return false;
-    }
+bool TcpdumpReader::SupportsInterface(int, const TraceInfo& info) const {
     const int type = info.interfaceType;
     const int wan = info.wanType;
     return type == IF_ETHERNET || type == IF_TOKEN_RING || type == IF_FDDI || type == IF_802_11 ||
@@ -250,10 +247,7 @@ bool TcpdumpReader::ReadFrame() {
     return true;
 }
 
-bool TcpdumpWriter::Supports(int formatId, const TraceInfo& info) const {
-    if (formatId != FMT_TD) {
-        return false;
-    }
+bool TcpdumpWriter::SupportsInterface(int, const TraceInfo& info) const {
     const int wan = info.wanType;
     return IsLanGroup(info) || IsAtm(info) || info.interfaceType == IF_802_11 ||
            info.interfaceType == IF_ARCNET || wan == WAN_FRAME_RELAY || wan == WAN_PPP ||

@@ -52,9 +52,13 @@ uint32_t LinkTypeFor(const TraceInfo& info, bool removeAtm, uint32_t fallback);
 
 class TcpdumpReader : public FileTraceReader {
 public:
-    bool Supports(int formatId, const TraceInfo& info) const override;
+    static constexpr FormatId kFormats[] = {FMT_TD};
+    std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
     bool ReadFrame() override;
+
+protected:
+    bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
     bool ParseHeader(const uint8_t* header);
@@ -71,10 +75,14 @@ private:
 
 class TcpdumpWriter : public BinaryTraceWriter {
 public:
-    bool Supports(int formatId, const TraceInfo& info) const override;
+    static constexpr FormatId kFormats[] = {FMT_TD};
+    std::span<const FormatId> Formats() const override { return kFormats; }
     bool WriteHeader(const TraceInfo& info) override;
     bool WriteFrame(const TraceInfo& info, const FrameRecord& frame) override;
     bool FinishFile(const TraceInfo& info) override;
+
+protected:
+    bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 };
 
 }  // namespace translator

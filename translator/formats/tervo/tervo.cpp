@@ -95,10 +95,6 @@ Function* TervoLibrary::Bind(const char* name) const {
     return handle_ == nullptr ? nullptr : reinterpret_cast<Function*>(dlsym(handle_, name));
 }
 
-bool TervoReader::Supports(int formatId, const TraceInfo&) const {
-    return formatId == FMT_TV;
-}
-
 bool TervoReader::Open(const std::string& path) {
     // A file left open by an earlier Open that failed is let go first.
     CloseHandle();
@@ -201,9 +197,9 @@ bool TervoReader::ReadFrame() {
     return false;
 }
 
-bool TervoWriter::Supports(int formatId, const TraceInfo& info) const {
-    return formatId == FMT_TV && (info.interfaceType == IF_ETHERNET || IsAtm(info) ||
-                                  (IsWanFamily(info) && IsTervoWan(info.wanType)));
+bool TervoWriter::SupportsInterface(int, const TraceInfo& info) const {
+    return info.interfaceType == IF_ETHERNET || IsAtm(info) ||
+           (IsWanFamily(info) && IsTervoWan(info.wanType));
 }
 
 bool TervoWriter::Create(const std::string& path, int formatId, const ConvertOptions& options) {

@@ -37,7 +37,8 @@ class TervoReader : public TraceReader {
 public:
     ~TervoReader() override { TervoReader::Close(); }
 
-    bool Supports(int formatId, const TraceInfo& info) const override;
+    static constexpr FormatId kFormats[] = {FMT_TV};
+    std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
     void Close() override;
     bool ReadFrame() override;
@@ -59,13 +60,17 @@ class TervoWriter : public TraceWriter {
 public:
     ~TervoWriter() override { TervoWriter::Close(); }
 
-    bool Supports(int formatId, const TraceInfo& info) const override;
+    static constexpr FormatId kFormats[] = {FMT_TV};
+    std::span<const FormatId> Formats() const override { return kFormats; }
     bool Create(const std::string& path, int formatId, const ConvertOptions& options) override;
     bool WriteHeader(const TraceInfo& info) override;
     bool WriteFrame(const TraceInfo& info, const FrameRecord& frame) override;
     bool FinishFile(const TraceInfo& info) override;
     // Saves a file that was not finished, so that what was written stays readable.
     bool Close() override;
+
+protected:
+    bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
     bool CreateFile(const TraceInfo& info, uint32_t startTime);
