@@ -82,7 +82,6 @@ public:
     bool Supports(int formatId, const TraceInfo& info) const override;
     bool Open(const std::string& path) override;
     void Close() override;
-    bool ReadFrame() override;
 
     // The interface list, kept across files so that a choice survives the next Open.
     const std::vector<FeldaneInterface>& Interfaces() const { return interfaces_; }
@@ -92,6 +91,8 @@ public:
 
 private:
     class DirectionStream;
+
+    bool ReadNextFrame() override;
 
     void CarrySelectionOver(std::vector<FeldaneInterface>& fresh) const;
     void WriteNotes();

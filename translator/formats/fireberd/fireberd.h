@@ -47,8 +47,6 @@ enum RecordFlags : uint16_t {
 constexpr uint16_t kFlagsWithoutFcs = 0xC000;
 
 constexpr int kMaxCaptured = 1514;
-constexpr int kMinimumPayload = 60;
-constexpr int kFcsSize = 4;
 constexpr size_t kMaxComment = 39;
 
 }  // namespace fireberd
@@ -57,9 +55,10 @@ class FireBerdReader : public FileTraceReader {
 public:
     bool Supports(int formatId, const TraceInfo& info) const override;
     bool Open(const std::string& path) override;
-    bool ReadFrame() override;
 
 private:
+    bool ReadNextFrame() override;
+
     bool ParseHeader(const uint8_t* header);
     void DetectMedia();
     // Reads one record into frame; its time stamp into *milliseconds.

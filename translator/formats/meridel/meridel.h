@@ -21,9 +21,10 @@ public:
     bool Supports(int formatId, const TraceInfo& info) const override;
     bool Open(const std::string& path) override;
     void Close() override;
-    bool ReadFrame() override;
 
 private:
+    bool ReadNextFrame() override;
+
     // Moves on to the next block; false at the end of the file.
     bool FetchBlock();
     void ReleaseBlock();

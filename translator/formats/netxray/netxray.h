@@ -91,9 +91,10 @@ class NetXRayReader : public GzTraceReader {
 public:
     bool Supports(int formatId, const TraceInfo& info) const override;
     bool Open(const std::string& path) override;
-    bool ReadFrame() override;
 
 private:
+    bool ReadNextFrame() override;
+
     bool ParseHeader(const uint8_t* header);
     void TakeRadioValues(const uint8_t* record);
     void TakeWanMarks(uint32_t frameInfo, uint32_t status);

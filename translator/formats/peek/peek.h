@@ -121,9 +121,10 @@ class PeekReader : public GzTraceReader {
 public:
     bool Supports(int formatId, const TraceInfo& info) const override;
     bool Open(const std::string& path) override;
-    bool ReadFrame() override;
 
 private:
+    bool ReadNextFrame() override;
+
     struct Section {
         char tag[4];
         uint32_t length;

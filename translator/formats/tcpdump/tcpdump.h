@@ -54,9 +54,10 @@ class TcpdumpReader : public FileTraceReader {
 public:
     bool Supports(int formatId, const TraceInfo& info) const override;
     bool Open(const std::string& path) override;
-    bool ReadFrame() override;
 
 private:
+    bool ReadNextFrame() override;
+
     bool ParseHeader(const uint8_t* header);
     bool ProbeLayout(uint32_t snapLength);
     bool ProbeTrailerLayout();

@@ -40,9 +40,10 @@ public:
     bool Supports(int formatId, const TraceInfo& info) const override;
     bool Open(const std::string& path) override;
     void Close() override;
-    bool ReadFrame() override;
 
 private:
+    bool ReadNextFrame() override;
+
     // Ends the read handle; false when the library cannot close it.
     bool CloseHandle();
 
