@@ -218,7 +218,13 @@ bool FileTraceReader::UpdateProgress() {
 
 bool GzTraceReader::ReadPart(void* buffer, size_t n, const char* what) {
     const int64_t start = file.Tell();
-    return file.Read(buffer, n) || CutShort(what, static_cast<int64_t>(n), file.Tell() - start);
+    if (file.Read(buffer, n)) {
+        return true;
+    }
+    if (file.Broken()) {
+        return BrokenOff();
+    }
+    return CutShort(what, static_cast<int64_t>(n), file.Tell() - start);
 }
 
 bool GzTraceReader::ReadRecordStart(void* buffer, size_t n, const char* what) {
@@ -226,8 +232,16 @@ bool GzTraceReader::ReadRecordStart(void* buffer, size_t n, const char* what) {
     if (file.Read(buffer, n)) {
         return true;
     }
+    if (file.Broken()) {
+        return BrokenOff();
+    }
     const int64_t got = file.Tell() - start;
-    return (got > 0 || file.Broken()) && CutShort(what, static_cast<int64_t>(n), got);
+    return got > 0 && CutShort(what, static_cast<int64_t>(n), got);
+}
+
+bool GzTraceReader::BrokenOff() {
+    return Damaged("the compressed data breaks off or is corrupt at frame %" PRId64,
+                   info.framesRead + 1);
 }
 
 }  // namespace translator

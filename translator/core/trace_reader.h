@@ -107,6 +107,10 @@ public:
     bool ReadRecordStart(void* buffer, size_t n, const char* what);
 
     GzInputFile file;
+
+private:
+    // Damage of compressed data that broke off or is corrupt.
+    bool BrokenOff();
 };
 
 }  // namespace translator

@@ -93,9 +93,9 @@ bool AnalyzerTraceReader::FetchBlock() {
         // Past the last block null is the end; before it, a failed read.
         if (recordsFetched_ < static_cast<uint64_t>(info.totalFrames)) {
             ReportReadFailure();
-            return Damaged("the library cannot read block %" PRIu32 ", after %" PRIu64
-                           " of the %" PRId64 " records the file announces",
-                           nextBlock_ + 1, recordsFetched_, info.totalFrames);
+            return Damaged("the library cannot read frame %" PRId64 " in block %" PRIu32
+                           ", after %" PRIu64 " of the %" PRId64 " records the file announces",
+                           info.framesRead + 1, nextBlock_ + 1, recordsFetched_, info.totalFrames);
         }
         return false;
     }
