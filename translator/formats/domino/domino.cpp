@@ -280,7 +280,7 @@ bool DominoReader::ReadNextFrame() {
         cursor_ = 0;
         return Damaged("frame %" PRId64 " has %u bytes at offset %" PRIu32
                        ", past the end of the file at %" PRId64,
-                       info.framesRead + 1, stored, dataOffset, fileSize);
+                       info.framesRead + 1, unsigned{stored}, dataOffset, fileSize);
     }
     uint8_t* bytes = frame.SetData(nullptr, stored + kEthernetFcsSize);
     if (!file.Seek(dataOffset) || !ReadPart(bytes, stored, "data")) {
