@@ -101,6 +101,7 @@ TraceWriter* TranslatorEngine::WriterOf(int format) const {
 bool TranslatorEngine::ConvertFile(const std::string& source, const std::string& destination,
                                    int format, const ConvertOptions& options) {
     Sink().ClearMessages();
+    Sink().NoteDamage(nullptr);
     DetectResult* detected = Detect(source);
     if (detected == nullptr) {
         Sink().AddMessage("%s", kUnrecognisedSource);
@@ -113,6 +114,7 @@ bool TranslatorEngine::ConvertFile(const DetectResult& detected, const std::stri
                                    int format, const ConvertOptions& options) {
     ProgressSink& sink = Sink();
     sink.ClearMessages();
+    sink.NoteDamage(nullptr);
     TraceWriter* writer = nullptr;
     // Writers declare disjoint formats: at most one matches, so "last" never has to choose.
     for (auto& candidate : writers_) {

@@ -75,4 +75,12 @@ int64_t GzInputFile::Tell() const {
     return handle_ == nullptr ? -1 : static_cast<int64_t>(gztell(handle_));
 }
 
+bool GzInputFile::Broken() const {
+    int code = Z_OK;
+    if (handle_ != nullptr) {
+        gzerror(handle_, &code);
+    }
+    return code != Z_OK;
+}
+
 }  // namespace translator

@@ -27,6 +27,8 @@ public:
     bool Seek(int64_t position);
     bool Skip(int64_t n);
     int64_t Tell() const;
+    // Whether the compressed data broke off or is corrupt, rather than ended.
+    bool Broken() const;
 
 private:
     ::gzFile_s* handle_ = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace translator {
 
@@ -22,6 +23,15 @@ public:
     virtual void Progress(const TraceInfo& info, const char* text) = 0;
     virtual void SetCanceled(bool canceled) = 0;
     virtual bool IsCanceled() const = 0;
+    // Keeps why the source of the current conversion turned out damaged or
+    // cut short (the conversion still ends as at the end of the data); null
+    // clears it, as every conversion does first.
+    virtual void NoteDamage(const char* reason) { damage_ = reason != nullptr ? reason : ""; }
+    // The reason kept by NoteDamage; empty when the source was read to its end.
+    virtual const char* Damage() const { return damage_.c_str(); }
+
+private:
+    std::string damage_;
 };
 
 }  // namespace translator

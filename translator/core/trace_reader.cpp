@@ -1,6 +1,7 @@
 #include "trace_reader.h"
 
 #include <cinttypes>
+#include <cstdarg>
 #include <cstdio>
 
 #include "trace_writer.h"
@@ -8,6 +9,7 @@
 namespace translator {
 
 TraceInfo* TraceReader::Probe(const std::string& path) {
+    ResetReadStatus();
     if (!Open(path)) {
         return nullptr;
     }
@@ -45,8 +47,49 @@ bool TraceReader::Open(const std::string&) {
     return false;
 }
 void TraceReader::Close() {}
-bool TraceReader::ReadFrame() {
+bool TraceReader::ReadNextFrame() {
     return false;
+}
+
+bool TraceReader::ReadFrame() {
+    ResetReadStatus();
+    if (!ReadNextFrame()) {
+        return false;
+    }
+    status_ = ReadStatus::Frame;
+    return true;
+}
+
+void TraceReader::ResetReadStatus() {
+    status_ = ReadStatus::End;
+    damageReason_.clear();
+}
+
+bool TraceReader::Damaged(const char* format, ...) {
+    char text[ProgressSink::kMessageLimit];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    status_ = ReadStatus::Damaged;
+    damageReason_ = text;
+    return false;
+}
+
+bool TraceReader::CutShort(const char* what, int64_t needed, int64_t left) {
+    const int64_t number = info.framesRead + 1;
+    if (left <= 0) {
+        return Damaged("the file ends before frame %" PRId64 ", whose %s needs %" PRId64 " bytes",
+                       number, what, needed);
+    }
+    return Damaged("the file ends inside frame %" PRId64 ": its %s needs %" PRId64
+                   " bytes, %" PRId64 " %s left",
+                   number, what, needed, left, left == 1 ? "is" : "are");
+}
+
+bool TraceReader::TooLong(int64_t length) {
+    return Damaged("frame %" PRId64 " is %" PRId64 " bytes long, too long to read",
+                   info.framesRead + 1, length);
 }
 bool TraceReader::UpdateProgress() {
     return UpdateProgressByFrames();
@@ -74,9 +117,12 @@ bool TraceReader::Convert(const std::string& source, TraceWriter& writer,
 }
 
 bool TraceReader::OpenSource(const std::string& source, const ConvertOptions& convertOptions) {
-    Sink().ClearMessages();
+    ProgressSink& sink = Sink();
+    sink.ClearMessages();
+    sink.NoteDamage(nullptr);
     options = convertOptions;
     readFailed_ = false;
+    ResetReadStatus();
     return Open(source);
 }
 
@@ -119,6 +165,11 @@ bool TraceReader::ConvertOpened(TraceWriter& writer) {
             break;
         }
     }
+    // A damaged source ends the loop like the end of the data; the front ends
+    // learn why from the sink.
+    if (status_ == ReadStatus::Damaged) {
+        sink.NoteDamage(damageReason_.c_str());
+    }
     if (ok && !sink.IsCanceled()) {
         ok = writer.FinishFile(info);
         if (!ok) {
@@ -151,6 +202,20 @@ void FileTraceReader::Close() {
     fileSize = 0;
 }
 
+bool FileTraceReader::ReadPart(void* buffer, size_t n, const char* what) {
+    const int64_t start = file.Tell();
+    return file.Read(buffer, n) || CutShort(what, static_cast<int64_t>(n), file.Tell() - start);
+}
+
+bool FileTraceReader::ReadRecordStart(void* buffer, size_t n, const char* what) {
+    const int64_t start = file.Tell();
+    if (file.Read(buffer, n)) {
+        return true;
+    }
+    const int64_t got = file.Tell() - start;
+    return got > 0 && CutShort(what, static_cast<int64_t>(n), got);
+}
+
 bool FileTraceReader::UpdateProgress() {
     if (UpdateProgressByFrames()) {
         return true;
@@ -159,6 +224,34 @@ bool FileTraceReader::UpdateProgress() {
         info.percentDone = static_cast<int32_t>(file.Tell() * 100 / fileSize);
     }
     return false;
+}
+
+bool GzTraceReader::ReadPart(void* buffer, size_t n, const char* what) {
+    const int64_t start = file.Tell();
+    if (file.Read(buffer, n)) {
+        return true;
+    }
+    if (file.Broken()) {
+        return BrokenOff();
+    }
+    return CutShort(what, static_cast<int64_t>(n), file.Tell() - start);
+}
+
+bool GzTraceReader::ReadRecordStart(void* buffer, size_t n, const char* what) {
+    const int64_t start = file.Tell();
+    if (file.Read(buffer, n)) {
+        return true;
+    }
+    if (file.Broken()) {
+        return BrokenOff();
+    }
+    const int64_t got = file.Tell() - start;
+    return got > 0 && CutShort(what, static_cast<int64_t>(n), got);
+}
+
+bool GzTraceReader::BrokenOff() {
+    return Damaged("the compressed data breaks off or is corrupt at frame %" PRId64,
+                   info.framesRead + 1);
 }
 
 }  // namespace translator

@@ -19,6 +19,10 @@ class TraceWriter;
 // ReadFrame until false, Close.
 class TraceReader : public SinkUser {
 public:
+    // How the last ReadFrame ended: with a frame, at the end of the data, or
+    // on a source that is damaged or cut short.
+    enum class ReadStatus { Frame, End, Damaged };
+
     ~TraceReader() override = default;
 
     // Opens and closes path; the reader's info when it is of this format, else null.
@@ -39,8 +43,14 @@ public:
 
     virtual bool Open(const std::string& path);
     virtual void Close();
-    virtual bool ReadFrame();
+    // Fills frame with the next frame; false at the end of the data and on a
+    // damaged source, which LastReadStatus tells apart.
+    bool ReadFrame();
     virtual bool UpdateProgress();
+
+    ReadStatus LastReadStatus() const { return status_; }
+    // Why the source counts as damaged; empty unless LastReadStatus is Damaged.
+    const std::string& DamageReason() const { return damageReason_; }
 
     TraceInfo info;
     FrameRecord frame;
@@ -49,6 +59,16 @@ public:
 protected:
     // The module's interface and WAN rules, asked only for one of its formats.
     virtual bool SupportsInterface(int formatId, const TraceInfo& info) const;
+    // The reader's own frame reading, behind ReadFrame.
+    virtual bool ReadNextFrame();
+    // Marks the source damaged with a reason (lower-case, no line end) and
+    // returns false, so that a reader can end with `return Damaged(...)`.
+    bool Damaged(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Damage of a file that ends while the next frame still needs bytes: what
+    // names the part that needed them, left is how many there were.
+    bool CutShort(const char* what, int64_t needed, int64_t left);
+    // Damage of a frame longer than the frame record takes.
+    bool TooLong(int64_t length);
     // Progress by frame count; false when no usable total is known.
     bool UpdateProgressByFrames();
     // For ReadFrame when the source announced frames it then failed to hand
@@ -57,7 +77,11 @@ protected:
     void ReportReadFailure(const char* text = nullptr);
 
 private:
+    void ResetReadStatus();
+
     bool readFailed_ = false;
+    ReadStatus status_ = ReadStatus::End;
+    std::string damageReason_;
 };
 
 // Base of the readers that parse a file themselves.
@@ -70,6 +94,12 @@ public:
     bool UpdateProgress() override;
 
     bool ReadBytes(void* buffer, size_t n) { return file.Read(buffer, n); }
+    // Reads n bytes of the next frame's record; a file that ends first is
+    // damage, with what naming the part read.
+    bool ReadPart(void* buffer, size_t n, const char* what);
+    // The same for the first bytes of a record, where a file that ends right
+    // there simply ends.
+    bool ReadRecordStart(void* buffer, size_t n, const char* what);
 
     InputFile file;
     int64_t fileSize = 0;
@@ -82,7 +112,15 @@ public:
 
     void Close() override { file.Close(); }
 
+    // As in FileTraceReader; compressed data that breaks off is damage too.
+    bool ReadPart(void* buffer, size_t n, const char* what);
+    bool ReadRecordStart(void* buffer, size_t n, const char* what);
+
     GzInputFile file;
+
+private:
+    // Damage of compressed data that broke off or is corrupt.
+    bool BrokenOff();
 };
 
 }  // namespace translator

@@ -30,9 +30,12 @@ public:
         return true;
     }
     void Close() override { ++closes; }
-    bool ReadFrame() override {
+    bool ReadNextFrame() override {
         if (next_ > count_) {
             return false;
+        }
+        if (next_ == damagedAt) {
+            return Damaged("frame %d is cut short", next_);
         }
         frame.Reset();
         frame.SetData(nullptr, 1600);
@@ -51,6 +54,7 @@ public:
     std::vector<int> nonDataFrames;
     int bigFrame = 0;
     int cancelAfter = 0;
+    int damagedAt = 0;
     int opens = 0;
     int closes = 0;
 
@@ -174,6 +178,21 @@ TEST(ConversionLoop, CancelSkipsFinishButSucceeds) {
     EXPECT_EQ(loop.writer.written.size(), 1000u);
     EXPECT_EQ(loop.writer.finishes, 0);
     EXPECT_EQ(loop.sink.finalText, "Canceled by user");
+}
+
+TEST(ConversionLoop, DamagedSourceEndsAsAtTheEndAndTheSinkKeepsWhy) {
+    Loop loop(10);
+    loop.reader.damagedAt = 4;
+    EXPECT_TRUE(loop.Run());
+    EXPECT_EQ(loop.writer.written.size(), 3u);
+    EXPECT_EQ(loop.writer.finishes, 1);
+    EXPECT_EQ(loop.sink.finalText, "Done");
+    EXPECT_EQ(loop.sink.Messages(), nullptr);
+    EXPECT_STREQ(loop.sink.Damage(), "frame 4 is cut short");
+
+    loop.reader.damagedAt = 0;
+    EXPECT_TRUE(loop.Run());
+    EXPECT_STREQ(loop.sink.Damage(), "");
 }
 
 TEST(ConversionLoop, MaximumFrameCount) {

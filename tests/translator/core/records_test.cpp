@@ -7,6 +7,7 @@
 #include "common/byte_order.h"
 #include "core/checksum.h"
 #include "core/console_progress.h"
+#include "core/ethernet.h"
 #include "core/frame_record.h"
 #include "core/time_base.h"
 #include "core/trace_info.h"
@@ -297,6 +298,40 @@ TEST(FrameRecord, ExtendRuntZeroesTheAddedBytes) {
     frame.capturedLength = 10;
     frame.ExtendRunt(64);  // long enough on the line: unchanged
     EXPECT_EQ(frame.capturedLength, 10);
+}
+
+TEST(Ethernet, AddFcsPadsRuntsAppendsTheFcsAndLeavesCutFramesAlone) {
+    FrameRecord frame;
+    uint8_t* data = frame.SetData(nullptr, 1600);
+    for (int i = 0; i < 100; ++i)
+        data[i] = static_cast<uint8_t>(i);
+    memset(data + 100, 0xAA, 1500);  // left-over contents of an earlier frame
+    frame.frameLength = frame.capturedLength = 100;
+    AddEthernetFcs(frame, true, true);
+    EXPECT_EQ(frame.frameLength, 104);
+    EXPECT_EQ(frame.capturedLength, 104);
+    EXPECT_EQ(LoadLE32(data + 100), 0x58C932F5u);
+
+    frame.frameLength = frame.capturedLength = 42;
+    AddEthernetFcs(frame, true, true);
+    EXPECT_EQ(frame.capturedLength, 64);
+    for (int i = 42; i < 60; ++i)
+        EXPECT_EQ(data[i], 0) << i;
+    EXPECT_EQ(LoadLE32(data + 60), 0x042F119Cu);
+
+    data[43] = 0xAA;
+    frame.frameLength = frame.capturedLength = 42;
+    AddEthernetFcs(frame, false, false);
+    EXPECT_EQ(frame.capturedLength, 46);
+    EXPECT_EQ(LoadLE32(data + 42), 0u);
+
+    data[100] = 0xAA;
+    frame.frameLength = 1514;
+    frame.capturedLength = 100;
+    AddEthernetFcs(frame, true, true);
+    EXPECT_EQ(frame.frameLength, 1518);
+    EXPECT_EQ(frame.capturedLength, 100);
+    EXPECT_EQ(data[100], 0xAA);
 }
 
 TEST(Checksum, FrameTooLongTakesTheWholeValue) {

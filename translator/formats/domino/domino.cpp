@@ -1,12 +1,14 @@
 #include "domino.h"
 
 #include <algorithm>
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 
 #include "common/byte_order.h"
 #include "core/checksum.h"
+#include "core/ethernet.h"
 #include "core/time_base.h"
 
 namespace translator {
@@ -62,6 +64,7 @@ void CellSplitter::Next(FrameRecord& frame) {
 bool DominoReader::Open(const std::string& path) {
     info.Reset();
     cursor_ = 0;
+    entriesRead_ = 0;
     cells_ = {};
     if (!FileTraceReader::Open(path)) {
         return false;
@@ -227,16 +230,25 @@ bool DominoReader::FindFrameIndex() {
     }
 }
 
+// Writers may announce more frames than they index, so an index that ends
+// with the file ends the frames; a part of an entry is damage only while
+// announced frames are still missing.
 bool DominoReader::ReadIndexEntry(uint8_t* entry) {
-    if (cursor_ + domino::IndexEntry::kSize > fileSize || !file.Seek(cursor_) ||
-        !ReadBytes(entry, domino::IndexEntry::kSize)) {
+    using domino::IndexEntry;
+    const int64_t left = fileSize - cursor_;
+    if (left < IndexEntry::kSize) {
+        return left != 0 && entriesRead_ < info.totalFrames &&
+               CutShort("index entry", IndexEntry::kSize, left);
+    }
+    if (!file.Seek(cursor_) || !ReadPart(entry, IndexEntry::kSize, "index entry")) {
         return false;
     }
-    cursor_ += domino::IndexEntry::kSize;
+    cursor_ += IndexEntry::kSize;
+    ++entriesRead_;
     return true;
 }
 
-bool DominoReader::ReadFrame() {
+bool DominoReader::ReadNextFrame() {
     using domino::IndexEntry;
     if (cursor_ <= 0) {
         return false;
@@ -254,21 +266,32 @@ bool DominoReader::ReadFrame() {
     ApplyEntry(entry);
     const uint32_t dataOffset = LoadLE32(entry + IndexEntry::kDataOffset);
     const uint16_t stored = LoadLE16(entry + IndexEntry::kStoredLength);
-    if (FrameTooLong(frame.frameLength) || int64_t{dataOffset} + stored > fileSize ||
-        !file.Seek(dataOffset)) {
-        cursor_ = 0;
-        return false;
-    }
-    uint8_t* bytes = frame.SetData(nullptr, stored + domino::kFcsSize);
-    if (!ReadBytes(bytes, stored)) {
-        cursor_ = 0;
-        return false;
-    }
-    // Room for an FCS the capture left out: computed below or zero.
-    memset(bytes + stored, 0, domino::kFcsSize);
     const bool ethernet = info.interfaceType == IF_ETHERNET;
-    if (info.format == FMT_LV && ethernet && line_ == domino::kLineEthernet) {
-        frame.StoreCrc32((frame.flags & (FRAME_CRC_ERROR | FRAME_ALIGNMENT_ERROR)) == 0);
+    // Dual-LAN adapters store Ethernet frames without their FCS.
+    const bool addFcs = ethernet && adapter_ == domino::kAdapterDualLan;
+    const int64_t length = int64_t{frame.frameLength} + (addFcs ? kEthernetFcsSize : 0);
+    if (FrameTooLong(length)) {
+        cursor_ = 0;
+        return TooLong(length);
+    }
+    if (int64_t{dataOffset} + stored > fileSize) {
+        cursor_ = 0;
+        return Damaged("frame %" PRId64 " has %u bytes at offset %" PRIu32
+                       ", past the end of the file at %" PRId64,
+                       info.framesRead + 1, unsigned{stored}, dataOffset, fileSize);
+    }
+    uint8_t* bytes = frame.SetData(nullptr, stored + kEthernetFcsSize);
+    if (!file.Seek(dataOffset) || !ReadPart(bytes, stored, "data")) {
+        cursor_ = 0;
+        return false;
+    }
+    const bool good = (frame.flags & (FRAME_CRC_ERROR | FRAME_ALIGNMENT_ERROR)) == 0;
+    if (addFcs) {
+        // Only LinkView PRO computes it; runts stay as stored.
+        AddEthernetFcs(frame, info.format == FMT_LV && good, false);
+    } else if (info.format == FMT_LV && ethernet && line_ == domino::kLineEthernet) {
+        // The other LinkView PRO Ethernet adapters store a slot for it.
+        frame.StoreCrc32(good);
     }
     if (IsAtm(info) && stored > domino::kCellSize) {
         cells_.Start(frame);
@@ -294,16 +317,8 @@ void DominoReader::ApplyEntry(const uint8_t* entry) {
     frame.microseconds = MicrosRemainder(micros);
     const uint16_t stored = LoadLE16(entry + IndexEntry::kStoredLength);
     const uint16_t truncated = LoadLE16(entry + IndexEntry::kTruncatedLength);
-    int32_t captured = stored;
-    int32_t length = truncated != 0 ? truncated : stored;
-    if (info.interfaceType == IF_ETHERNET && adapter_ == domino::kAdapterDualLan) {
-        if (captured == length) {
-            captured += domino::kFcsSize;
-        }
-        length += domino::kFcsSize;
-    }
-    frame.frameLength = length;
-    frame.capturedLength = std::min(captured, length);
+    frame.frameLength = truncated != 0 ? truncated : stored;
+    frame.capturedLength = std::min<int32_t>(stored, frame.frameLength);
 }
 
 void DominoCodes(int interfaceType, int wanType, uint16_t* adapter, uint16_t* line) {
@@ -363,7 +378,7 @@ bool DominoWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     const int64_t position = file.Tell();
     const bool cut = frame.frameLength > frame.capturedLength;
     // A cut frame loses its last 4 captured bytes, as the analyzers store it.
-    const int32_t stored = cut ? std::max(frame.capturedLength - domino::kFcsSize, 0)
+    const int32_t stored = cut ? std::max(frame.capturedLength - kEthernetFcsSize, 0)
                                : std::max(frame.capturedLength, 0);
     const int32_t truncated = cut ? frame.frameLength : 0;
     if (position <= 0 || position > UINT32_MAX || stored > UINT16_MAX || truncated > UINT16_MAX) {

@@ -99,8 +99,6 @@ constexpr int kFirstPayload = 54;
 constexpr int kPtiByte = 3;
 constexpr uint8_t kLastCellBit = 0x02;
 
-constexpr int kFcsSize = 4;
-
 }  // namespace domino
 
 // Hands out a stored ATM PDU cell by cell, reusing the first cell's header.
@@ -121,9 +119,10 @@ public:
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
     void Close() override;
-    bool ReadFrame() override;
 
 private:
+    bool ReadNextFrame() override;
+
     bool ParseHeader(const uint8_t* header);
     void MapAdapter(uint16_t adapter, uint16_t line);
     void MapLine(uint16_t line);
@@ -133,6 +132,7 @@ private:
     void ApplyEntry(const uint8_t* entry);
 
     int64_t cursor_ = 0;  // next index entry; 0: no more
+    int64_t entriesRead_ = 0;
     uint16_t adapter_ = 0;
     uint16_t line_ = 0;
     CellSplitter cells_;

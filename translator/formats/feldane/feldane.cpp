@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cinttypes>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -143,26 +145,27 @@ public:
         return true;
     }
 
-    // The next frame or time mark of this direction; false at the end.
+    // The next frame or time mark of this direction; false at the end, and on
+    // damage, which Damage then describes.
     bool Next(FrameRecord& frame) {
         for (;;) {
             if (position_ >= blockEnd_ && !EnterNextBlock()) {
                 return false;
             }
             uint8_t head[feldane::FrameRecordHeader::kSize];
-            if (!file_.Seek(position_) || !file_.Read(head, 1)) {
+            if (!file_.Seek(position_) || !ReadHead(head, 1)) {
                 return false;
             }
             const int kind = head[0] & 3;
             int64_t size;
             switch (kind) {
                 case feldane::kSkipped:
-                    if (!file_.Read(head + 1, 3))
+                    if (!ReadHead(head + 1, 3))
                         return false;
                     size = feldane::kSkippedHeaderSize + (LoadLE32(head) >> 8);
                     break;
                 case feldane::kFrame:
-                    if (!file_.Read(head + 1, feldane::FrameRecordHeader::kSize - 1))
+                    if (!ReadHead(head + 1, feldane::FrameRecordHeader::kSize - 1))
                         return false;
                     size = feldane::FrameRecordHeader::kSize +
                            LoadLE16(head + feldane::FrameRecordHeader::kCapturedLength);
@@ -171,13 +174,15 @@ public:
                     size = feldane::kStatusRecordSize;
                     break;
                 default:
-                    if (!file_.Read(head + 1, feldane::kTimeMarkSize - 1))
+                    if (!ReadHead(head + 1, feldane::kTimeMarkSize - 1))
                         return false;
                     size = feldane::kTimeMarkSize;
                     break;
             }
             if (position_ + size > blockEnd_) {
-                return false;  // the record runs past its block
+                return Fail("the record at offset %" PRId64 " needs %" PRId64
+                            " bytes, its block ends %" PRId64 " bytes after its start",
+                            position_, size, blockEnd_ - position_);
             }
             position_ += size;
             if (kind == feldane::kFrame && ((head[0] >> 2) & 3) == direction_) {
@@ -193,17 +198,36 @@ public:
         }
     }
 
+    // Why the stream stopped early; empty when it reached the end.
+    const std::string& Damage() const { return damage_; }
+
 private:
     static void SetNanoseconds(FrameRecord& frame, uint32_t nanoseconds) {
         frame.microseconds = nanoseconds / 1000;
         frame.nanoseconds = nanoseconds % 1000;
     }
 
+    bool Fail(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+        char text[256];
+        va_list args;
+        va_start(args, format);
+        vsnprintf(text, sizeof text, format, args);
+        va_end(args);
+        damage_ = text;
+        return false;
+    }
+
+    // Reads more bytes of the record at position_.
+    bool ReadHead(uint8_t* bytes, size_t n) {
+        return file_.Read(bytes, n) ||
+               Fail("the file ends inside the record at offset %" PRId64, position_);
+    }
+
     bool TakeFrame(const uint8_t* head, FrameRecord& frame) {
         using feldane::FrameRecordHeader;
         const int32_t captured = LoadLE16(head + FrameRecordHeader::kCapturedLength);
         if (FrameTooLong(captured)) {
-            return false;
+            return Fail("it is %" PRId32 " bytes long, too long to read", captured);
         }
         frame.Reset();
         frame.seconds = LoadLE32(head + FrameRecordHeader::kSeconds);
@@ -213,21 +237,32 @@ private:
         frame.frameLength =
             std::max<int32_t>(LoadLE16(head + FrameRecordHeader::kFrameLength), captured);
         uint8_t* bytes = frame.SetData(nullptr, captured);
-        return file_.Read(bytes, static_cast<size_t>(captured));
+        return file_.Read(bytes, static_cast<size_t>(captured)) ||
+               Fail("the file ends inside its %" PRId32 " bytes of data", captured);
     }
 
+    // A recording ends with its end mark, or, lacking one, where a block
+    // would start.
     bool EnterNextBlock() {
         int64_t next = blockEnd_;
         for (;;) {
             uint8_t header[feldane::BlockHeader::kSize];
-            if (!file_.Seek(next) || !file_.Read(header, sizeof header) ||
-                header[feldane::BlockHeader::kIndex] == feldane::kEndIndex) {
+            if (!file_.Seek(next)) {
+                return false;
+            }
+            if (!file_.Read(header, sizeof header)) {
+                return file_.Tell() == next ||
+                       Fail("the file ends inside the block header at offset %" PRId64, next);
+            }
+            if (header[feldane::BlockHeader::kIndex] == feldane::kEndIndex) {
                 return false;
             }
             const int64_t start = next + feldane::BlockHeader::kSize;
             const int64_t end = start + LoadLE32(header + feldane::BlockHeader::kLength);
             if (end > fileSize_) {
-                return false;
+                return Fail("the block at offset %" PRId64 " needs %" PRId64 " bytes, %" PRId64
+                            " are left",
+                            next, end - start, fileSize_ - start);
             }
             if (end > start && header[feldane::BlockHeader::kIndex] == index_) {
                 position_ = start;
@@ -244,6 +279,7 @@ private:
     int index_;
     int64_t position_ = feldane::kFirstBlock;
     int64_t blockEnd_ = feldane::kFirstBlock;
+    std::string damage_;
 };
 
 FeldaneReader::FeldaneReader() = default;
@@ -360,7 +396,7 @@ bool Later(const FrameRecord& a, const FrameRecord& b) {
 
 }  // namespace
 
-bool FeldaneReader::ReadFrame() {
+bool FeldaneReader::ReadNextFrame() {
     frame.Reset();
     for (;;) {
         const bool live1 = Refill(0);
@@ -379,6 +415,14 @@ bool FeldaneReader::ReadFrame() {
             if (!pending_[d].nonData)
                 chosen = d;
         } else {
+            // A direction that met damage ended early; the other one has
+            // handed out every frame before it.
+            for (const auto& stream : streams_) {
+                if (stream && !stream->Damage().empty()) {
+                    return Damaged("frame %" PRId64 " cannot be read: %s", info.framesRead + 1,
+                                   stream->Damage().c_str());
+                }
+            }
             return false;
         }
         if (chosen >= 0) {

@@ -83,7 +83,6 @@ public:
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
     void Close() override;
-    bool ReadFrame() override;
 
     // The interface list, kept across files so that a choice survives the next Open.
     const std::vector<FeldaneInterface>& Interfaces() const { return interfaces_; }
@@ -96,6 +95,8 @@ protected:
 
 private:
     class DirectionStream;
+
+    bool ReadNextFrame() override;
 
     void CarrySelectionOver(std::vector<FeldaneInterface>& fresh) const;
     void WriteNotes();

@@ -6,6 +6,7 @@
 
 #include "common/byte_order.h"
 #include "core/checksum.h"
+#include "core/ethernet.h"
 #include "core/time_base.h"
 
 namespace translator {
@@ -77,15 +78,18 @@ bool FireBerdReader::ReadRecord(uint16_t* flags, uint32_t* milliseconds) {
     using fireberd::RecordHeader;
     frame.Reset();
     uint8_t record[RecordHeader::kSize];
-    if (!ReadBytes(record, sizeof record)) {
+    if (!ReadPart(record, sizeof record, "record header")) {
         return false;
     }
     const uint16_t length = LoadLE16(record + RecordHeader::kLength);
-    if (FrameTooLong(length) || file.Tell() + length > fileSize) {
-        return false;
+    if (FrameTooLong(length)) {
+        return TooLong(length);
     }
-    uint8_t* bytes = frame.SetData(nullptr, length + fireberd::kFcsSize);
-    if (!ReadBytes(bytes, length)) {
+    if (file.Tell() + length > fileSize) {
+        return CutShort("data", length, fileSize - file.Tell());
+    }
+    uint8_t* bytes = frame.SetData(nullptr, length + kEthernetFcsSize);
+    if (!ReadPart(bytes, length, "data")) {
         return false;
     }
     frame.frameLength = frame.capturedLength = length;
@@ -94,7 +98,7 @@ bool FireBerdReader::ReadRecord(uint16_t* flags, uint32_t* milliseconds) {
     return true;
 }
 
-bool FireBerdReader::ReadFrame() {
+bool FireBerdReader::ReadNextFrame() {
     if (recordsRead_ >= info.totalFrames) {
         return false;
     }
@@ -104,24 +108,21 @@ bool FireBerdReader::ReadFrame() {
         return false;
     }
     ++recordsRead_;
-    if (frame.frameLength > fireberd::kMaxCaptured) {
-        frame.capturedLength = fireberd::kMaxCaptured;
-    } else if (info.interfaceType == IF_ETHERNET) {
-        frame.frameLength += fireberd::kFcsSize;
-        frame.capturedLength += fireberd::kFcsSize;
-    }
-    if (info.interfaceType == IF_ETHERNET) {
+    const bool ethernet = info.interfaceType == IF_ETHERNET;
+    if (ethernet) {
         if (flags & fireberd::kFlagCrcError) {
             frame.flags |= FRAME_CRC_ERROR;
         }
         if (flags & fireberd::kFlagAlignmentError) {
             frame.flags |= FRAME_ALIGNMENT_ERROR;
         }
-        // An FCS goes only where the whole frame is delivered; in a cut one
-        // it would overwrite captured bytes.
-        if (frame.capturedLength == frame.frameLength) {
-            frame.StoreCrc32((flags & fireberd::kFlagsWithoutFcs) == 0);
-        }
+    }
+    // A record longer than the probe captures is delivered cut to that limit.
+    if (frame.frameLength > fireberd::kMaxCaptured) {
+        frame.capturedLength = fireberd::kMaxCaptured;
+    } else if (ethernet) {
+        // Runts stay as the probe stored them.
+        AddEthernetFcs(frame, (flags & fireberd::kFlagsWithoutFcs) == 0, false);
     }
     frame.seconds = dayBase_ + milliseconds / 1000;
     frame.microseconds = static_cast<uint32_t>(TimesThousand(milliseconds) % 1000000);
@@ -140,7 +141,7 @@ bool FireBerdWriter::WriteHeader(const TraceInfo&) {
 bool FireBerdWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     using fireberd::RecordHeader;
     const int64_t position = file.Tell();
-    const int32_t fcs = info.interfaceType == IF_ETHERNET ? fireberd::kFcsSize : 0;
+    const int32_t fcs = info.interfaceType == IF_ETHERNET ? kEthernetFcsSize : 0;
     const int32_t length = std::max(frame.capturedLength - fcs, 0);
     if (position > UINT32_MAX || length > UINT16_MAX) {
         return false;  // 32-bit offsets, 16-bit lengths
@@ -150,7 +151,7 @@ bool FireBerdWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame)
     if (length > fireberd::kMaxCaptured) {
         flags |= fireberd::kFlagLong;
     }
-    if (length < fireberd::kMinimumPayload) {
+    if (length < kEthernetMinFrameNoFcs) {
         flags |= fireberd::kFlagShort;
     }
     if (frame.flags & FRAME_CRC_ERROR) {

@@ -47,8 +47,6 @@ enum RecordFlags : uint16_t {
 constexpr uint16_t kFlagsWithoutFcs = 0xC000;
 
 constexpr int kMaxCaptured = 1514;
-constexpr int kMinimumPayload = 60;
-constexpr int kFcsSize = 4;
 constexpr size_t kMaxComment = 39;
 
 }  // namespace fireberd
@@ -58,12 +56,13 @@ public:
     static constexpr FormatId kFormats[] = {FMT_FB};
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
-    bool ReadFrame() override;
 
 protected:
     bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
+    bool ReadNextFrame() override;
+
     bool ParseHeader(const uint8_t* header);
     void DetectMedia();
     // Reads one record into frame; its time stamp into *milliseconds.

@@ -1,5 +1,6 @@
 #include "meridel.h"
 
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 
@@ -92,6 +93,9 @@ bool AnalyzerTraceReader::FetchBlock() {
         // Past the last block null is the end; before it, a failed read.
         if (recordsFetched_ < static_cast<uint64_t>(info.totalFrames)) {
             ReportReadFailure();
+            return Damaged("the library cannot read frame %" PRId64 " in block %" PRIu32
+                           ", after %" PRIu64 " of the %" PRId64 " records the file announces",
+                           info.framesRead + 1, nextBlock_ + 1, recordsFetched_, info.totalFrames);
         }
         return false;
     }
@@ -103,7 +107,7 @@ bool AnalyzerTraceReader::FetchBlock() {
     return true;
 }
 
-bool AnalyzerTraceReader::ReadFrame() {
+bool AnalyzerTraceReader::ReadNextFrame() {
     if (handle_ == nullptr) {
         return false;
     }
@@ -135,7 +139,7 @@ bool AnalyzerTraceReader::ReadFrame() {
                 } else {
                     ReportReadFailure();
                 }
-                return false;
+                return TooLong(static_cast<int64_t>(parsed.size));
         }
     }
 }

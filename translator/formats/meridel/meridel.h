@@ -22,12 +22,13 @@ public:
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
     void Close() override;
-    bool ReadFrame() override;
 
 protected:
     bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
+    bool ReadNextFrame() override;
+
     // Moves on to the next block; false at the end of the file.
     bool FetchBlock();
     void ReleaseBlock();

@@ -79,7 +79,7 @@ ParsedRecord ParseLayout1(const uint8_t* p, size_t available, TraceInfo& info, F
     }
     const uint32_t captured = LoadLE32(p + 16);
     if (TooLong(captured)) {
-        return {ParsedRecord::kTooLong, 0};
+        return {ParsedRecord::kTooLong, captured};
     }
     if (available - kLayout1Header < captured) {
         return {ParsedRecord::kBlockEnd, 0};
@@ -112,7 +112,7 @@ ParsedRecord ParseLayout12(const uint8_t* p, size_t available, TraceInfo& info,
     }
     const uint32_t captured = LoadLE16(p + 14);
     if (TooLong(captured)) {
-        return {ParsedRecord::kTooLong, 0};
+        return {ParsedRecord::kTooLong, captured};
     }
     if (available - kLayout12Header < captured) {
         return {ParsedRecord::kBlockEnd, 0};
@@ -147,7 +147,7 @@ ParsedRecord ParseLayout3(const uint8_t* p, size_t available, const TraceInfo& i
     }
     const uint32_t captured = static_cast<uint32_t>(total - kLayout3Overhead);
     if (TooLong(captured)) {
-        return {ParsedRecord::kTooLong, 0};
+        return {ParsedRecord::kTooLong, captured};
     }
     const uint8_t status = p[2];
     uint16_t flags = (status & 0x10) ? FRAME_DIR_EQ : FRAME_DIR_LN;

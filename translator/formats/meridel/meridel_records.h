@@ -23,7 +23,7 @@ struct ParsedRecord {
     enum Status {
         kFrame,     // frame filled; `size` bytes consumed
         kBlockEnd,  // no whole record at this point: the rest of the block is unusable
-        kTooLong,   // the record's data length exceeds MAX_FRAME_LENGTH
+        kTooLong,   // the record's data length, `size`, exceeds MAX_FRAME_LENGTH
     };
     Status status;
     size_t size;

@@ -1,12 +1,14 @@
 #include "netmon.h"
 
 #include <algorithm>
+#include <cinttypes>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 
 #include "common/byte_order.h"
 #include "core/checksum.h"
+#include "core/ethernet.h"
 #include "core/time_base.h"
 
 namespace translator {
@@ -101,14 +103,17 @@ void NetMonReader::Close() {
     FileTraceReader::Close();
 }
 
-bool NetMonReader::ReadFrame() {
+bool NetMonReader::ReadNextFrame() {
     using netmon::RecordHeader;
     if (info.framesRead >= info.totalFrames || nextEntry_ >= frameTable_.size()) {
         return false;
     }
     const uint32_t offset = frameTable_[nextEntry_++];
+    if (offset == 0) {
+        return Damaged("the frame table gives no offset for frame %" PRId64, info.framesRead + 1);
+    }
     uint8_t record[RecordHeader::kSize];
-    if (offset == 0 || !file.Seek(offset) || !ReadBytes(record, sizeof record)) {
+    if (!file.Seek(offset) || !ReadPart(record, sizeof record, "record header")) {
         return false;
     }
     frame.Reset();
@@ -118,7 +123,7 @@ bool NetMonReader::ReadFrame() {
     int64_t frameLength = storedFrame;
     int64_t capturedLength = storedCaptured;
     if (ethernet) {
-        frameLength += netmon::kFcsSize;
+        frameLength += kEthernetFcsSize;
         if (storedCaptured >= storedFrame) {
             capturedLength = frameLength;
         }
@@ -126,30 +131,35 @@ bool NetMonReader::ReadFrame() {
     // The frame bytes proper; an Ethernet FCS is computed, not read.
     const int64_t stored = std::min<int64_t>(storedCaptured, capturedLength);
     if (FrameTooLong(capturedLength)) {
-        return false;
+        return TooLong(capturedLength);
     }
-    frameLength = std::min<int64_t>(frameLength, INT32_MAX);
     const int64_t recordEnd = int64_t{offset} + RecordHeader::kSize + stored;
-    if ((offset < tableOffset_ && recordEnd > tableOffset_) || recordEnd > fileSize) {
-        return false;  // the record runs into the frame table or past the file
+    if (offset < tableOffset_ && recordEnd > tableOffset_) {
+        return Damaged("frame %" PRId64 " runs into the frame table at offset %" PRIu32,
+                       info.framesRead + 1, tableOffset_);
+    }
+    if (recordEnd > fileSize) {
+        return CutShort("data", stored, fileSize - offset - RecordHeader::kSize);
     }
     uint8_t* bytes = frame.SetData(
-        nullptr,
-        static_cast<int32_t>(std::max<int64_t>(capturedLength, netmon::kMinimumEthernetFrame) +
-                             netmon::kFcsSize));
-    if (!ReadBytes(bytes, static_cast<size_t>(stored))) {
+        nullptr, static_cast<int32_t>(std::max<int64_t>(capturedLength, kEthernetMinFrame) +
+                                      kEthernetFcsSize));
+    if (!ReadPart(bytes, static_cast<size_t>(stored), "data")) {
         return false;
     }
-    // Room for the FCS that StoreCrc32 fills, or that a runt extension keeps.
-    memset(bytes + stored, 0, static_cast<size_t>(capturedLength - stored));
-    frame.frameLength = static_cast<int32_t>(frameLength);
-    frame.capturedLength = static_cast<int32_t>(std::min(capturedLength, frameLength));
     const uint64_t t = LoadLE64(record + RecordHeader::kTimestamp) + startMicros_;
     frame.seconds = info.startTime + static_cast<uint32_t>(t / 1000000);
     frame.microseconds = static_cast<uint32_t>(t % 1000000);
     if (ethernet) {
-        frame.ExtendRunt(netmon::kMinimumEthernetFrame);
-        frame.StoreCrc32(frame.capturedLength == frame.frameLength);
+        frame.frameLength =
+            static_cast<int32_t>(std::min<uint32_t>(storedFrame, INT32_MAX - kEthernetFcsSize));
+        frame.capturedLength = static_cast<int32_t>(std::min(storedCaptured, storedFrame));
+        // NetMon pads cut runts as well, which then count as whole.
+        frame.ExtendRunt(kEthernetMinFrameNoFcs);
+        AddEthernetFcs(frame, true, true);
+    } else {
+        frame.frameLength = static_cast<int32_t>(std::min<int64_t>(frameLength, INT32_MAX));
+        frame.capturedLength = static_cast<int32_t>(std::min(capturedLength, frameLength));
     }
     return true;
 }
@@ -173,7 +183,7 @@ bool NetMonWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     frameOffsets_.push_back(static_cast<uint32_t>(position));
     const uint64_t timestamp =
         (uint64_t{frame.seconds} - info.startTime) * 1000000u + frame.microseconds;
-    const int32_t fcs = info.interfaceType == IF_ETHERNET ? netmon::kFcsSize : 0;
+    const int32_t fcs = info.interfaceType == IF_ETHERNET ? kEthernetFcsSize : 0;
     const int32_t frameLength = std::max(frame.frameLength - fcs, 0);
     const int32_t capturedLength = std::max(frame.capturedLength - fcs, 0);
     uint8_t record[RecordHeader::kSize];

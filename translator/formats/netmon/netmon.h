@@ -45,8 +45,6 @@ struct RecordHeader {
 constexpr uint16_t kMacEthernet = 1;
 constexpr uint16_t kMacTokenRing = 2;
 constexpr uint16_t kMacFddi = 3;
-constexpr int kFcsSize = 4;
-constexpr int kMinimumEthernetFrame = 64;
 constexpr size_t kMaxComment = 299;
 
 }  // namespace netmon
@@ -57,12 +55,13 @@ public:
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
     void Close() override;
-    bool ReadFrame() override;
 
 protected:
     bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
+    bool ReadNextFrame() override;
+
     bool ParseHeader(const uint8_t* header);
     bool ReadFrameTable(uint32_t offset, uint32_t length);
     bool ReadComment(uint32_t offset, uint32_t length);

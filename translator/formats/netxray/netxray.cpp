@@ -7,6 +7,7 @@
 
 #include "common/byte_order.h"
 #include "core/checksum.h"
+#include "core/ethernet.h"
 #include "core/time_base.h"
 
 namespace translator {
@@ -165,13 +166,13 @@ bool NetXRayReader::ParseHeader(const uint8_t* header) {
     return true;
 }
 
-bool NetXRayReader::ReadFrame() {
+bool NetXRayReader::ReadNextFrame() {
     using netxray::RecordHeader;
     if (info.framesRead >= info.totalFrames) {
         return false;
     }
     uint8_t record[RecordHeader::kVersion2Size];
-    if (!file.Read(record, static_cast<size_t>(recordHeaderSize_))) {
+    if (!ReadPart(record, static_cast<size_t>(recordHeaderSize_), "record header")) {
         return false;
     }
     frame.Reset();
@@ -249,6 +250,8 @@ void NetXRayReader::SetTime(uint64_t timeStamp) {
 
 bool NetXRayReader::ReadData(int32_t lineLength, int32_t storedLength) {
     int32_t count = storedLength;
+    // Ethernet records leave the FCS out unless they keep one length only.
+    const bool addFcs = info.interfaceType == IF_ETHERNET && !singleLength_;
     if (singleLength_) {
         // Only the line length is valid, and the record stores all of it.
         frame.frameLength = frame.capturedLength = count = lineLength;
@@ -256,7 +259,10 @@ bool NetXRayReader::ReadData(int32_t lineLength, int32_t storedLength) {
         // The line length can be no shorter than what was stored of it.
         lineLength = std::max(lineLength, storedLength);
         const bool whole = storedLength == lineLength;
-        if (info.wanType == WAN_NONE) {
+        if (addFcs) {
+            frame.frameLength = lineLength;
+            frame.capturedLength = storedLength;
+        } else if (info.wanType == WAN_NONE) {
             frame.frameLength = lineLength + 4;
             frame.capturedLength = whole ? storedLength + 4 : storedLength;
         } else {
@@ -265,14 +271,18 @@ bool NetXRayReader::ReadData(int32_t lineLength, int32_t storedLength) {
             frame.capturedLength = whole && !other ? storedLength + 2 : storedLength;
         }
     }
-    if (frame.frameLength >= MAX_FRAME_LENGTH) {
-        return false;
+    const int64_t length = int64_t{frame.frameLength} + (addFcs ? kEthernetFcsSize : 0);
+    if (length >= MAX_FRAME_LENGTH) {
+        return TooLong(length);
     }
     uint8_t* bytes = frame.SetData(nullptr, count + 64);
-    if (!file.Read(bytes, static_cast<size_t>(count))) {
+    if (!ReadPart(bytes, static_cast<size_t>(count), "data")) {
         return false;
     }
-    if (frame.frameLength == frame.capturedLength) {
+    if (addFcs) {
+        // Runts stay as the capture stored them.
+        AddEthernetFcs(frame, !(frame.flags & FRAME_CRC_ERROR), false);
+    } else if (frame.frameLength == frame.capturedLength) {
         if (info.interfaceType == IF_ETHERNET) {
             frame.StoreCrc32(!(frame.flags & FRAME_CRC_ERROR));
         } else if (info.wanType != WAN_NONE && !(frame.flags & FRAME_OTHER_ERROR)) {

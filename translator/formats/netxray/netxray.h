@@ -92,12 +92,13 @@ public:
     static constexpr FormatId kFormats[] = {FMT_XR};
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
-    bool ReadFrame() override;
 
 protected:
     bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
+    bool ReadNextFrame() override;
+
     bool ParseHeader(const uint8_t* header);
     void TakeRadioValues(const uint8_t* record);
     void TakeWanMarks(uint32_t frameInfo, uint32_t status);

@@ -1,12 +1,14 @@
 #include "observer.h"
 
 #include <algorithm>
+#include <cinttypes>
 #include <climits>
 #include <cstring>
 #include <ctime>
 
 #include "common/byte_order.h"
 #include "core/checksum.h"
+#include "core/ethernet.h"
 #include "core/time_base.h"
 
 namespace translator {
@@ -76,6 +78,7 @@ bool ObserverReader::SupportsInterface(int, const TraceInfo& info) const {
 bool ObserverReader::Open(const std::string& path) {
     info.Reset();
     nextOffset_ = 0;
+    backLink_ = 0;
     if (!FileTraceReader::Open(path)) {
         return false;
     }
@@ -110,19 +113,27 @@ bool ObserverReader::ParseFirstPacket(const uint8_t* packet) {
     return true;
 }
 
-bool ObserverReader::ReadFrame() {
+bool ObserverReader::ReadNextFrame() {
     using observer::PacketHeader;
     using observer::RadioBlock;
     frame.Reset();
     const int64_t offset = nextOffset_;
     nextOffset_ = 0;
+    if (backLink_ != 0) {
+        return Damaged("the packet before frame %" PRId64 " links back to offset %" PRIu32,
+                       info.framesRead + 1, backLink_);
+    }
+    // The chain ends with a zero link, or with one to the end of the file.
+    if (offset == 0 || offset == fileSize) {
+        return false;
+    }
     uint8_t packet[PacketHeader::kSize];
-    if (offset == 0 || !file.Seek(offset) || !ReadBytes(packet, sizeof packet)) {
+    if (!file.Seek(offset) || !ReadPart(packet, sizeof packet, "packet header")) {
         return false;
     }
     if (info.interfaceType == IF_802_11) {
         uint8_t radio[RadioBlock::kSize];
-        if (!ReadBytes(radio, sizeof radio)) {
+        if (!ReadPart(radio, sizeof radio, "radio block")) {
             return false;
         }
         frame.wlanRate = radio[RadioBlock::kRate];
@@ -131,13 +142,16 @@ bool ObserverReader::ReadFrame() {
         frame.wlanNoise = radio[RadioBlock::kNoise];
     }
     const uint32_t stored = LoadLE32(packet + PacketHeader::kCapturedLength);
-    if (FrameTooLong(stored) || file.Tell() + stored > fileSize) {
-        return false;
+    if (FrameTooLong(stored)) {
+        return TooLong(stored);
     }
-    uint8_t* bytes = frame.SetData(
-        nullptr, std::max<int32_t>(static_cast<int32_t>(stored), observer::kMinimumEthernetFrame) +
-                     observer::kFcsSize);
-    if (!ReadBytes(bytes, stored)) {
+    if (file.Tell() + stored > fileSize) {
+        return CutShort("data", stored, fileSize - file.Tell());
+    }
+    uint8_t* bytes =
+        frame.SetData(nullptr, std::max<int32_t>(static_cast<int32_t>(stored), kEthernetMinFrame) +
+                                   kEthernetFcsSize);
+    if (!ReadPart(bytes, stored, "data")) {
         return false;
     }
     const uint32_t flags = LoadLE32(packet + PacketHeader::kFlags);
@@ -150,48 +164,36 @@ bool ObserverReader::ReadFrame() {
     const uint32_t milliseconds = LoadLE32(packet + PacketHeader::kTimestamp);
     frame.seconds = dayBase_ + milliseconds / 1000;
     frame.microseconds = static_cast<uint32_t>(TimesThousand(milliseconds) % 1000000);
-    SetLengths(LoadLE32(packet + PacketHeader::kLineLength), stored);
-    if (frame.capturedLength > static_cast<int32_t>(stored)) {
-        // The FCS room: filled below, or left zero, never old buffer contents.
-        memset(bytes + stored, 0, static_cast<size_t>(frame.capturedLength) - stored);
-    }
     if (info.interfaceType == IF_ETHERNET) {
-        CompleteEthernetFrame();
+        CompleteEthernetFrame(LoadLE32(packet + PacketHeader::kLineLength), stored);
+    } else {
+        frame.frameLength = frame.capturedLength = static_cast<int32_t>(stored);
     }
-    // The chain only moves forward, so a corrupt pointer cannot loop.
+    // The chain only moves forward, so a corrupt link cannot loop.
     const uint32_t next = LoadLE32(packet + PacketHeader::kNext);
     if (next > offset) {
         nextOffset_ = next;
+    } else {
+        backLink_ = next;
     }
     return true;
 }
 
-void ObserverReader::SetLengths(uint32_t lineLength, uint32_t stored) {
-    const bool ethernet = info.interfaceType == IF_ETHERNET;
-    int64_t frameLength = stored;
-    int64_t capturedLength = stored;
-    if (!version4_) {
-        if (ethernet) {
-            frameLength += observer::kFcsSize;
-            capturedLength += observer::kFcsSize;
-        }
-    } else if (lineLength == stored) {
-        frameLength = lineLength;
-    } else if (ethernet) {
-        frameLength = lineLength;
-        // Only a missing FCS is added back; other bytes were not captured.
-        if (int64_t{lineLength} - stored == observer::kFcsSize) {
-            capturedLength = lineLength;
-        }
-    }
-    frame.frameLength = static_cast<int32_t>(std::min<int64_t>(frameLength, INT32_MAX));
-    frame.capturedLength = static_cast<int32_t>(std::min<int64_t>(capturedLength, frameLength));
-}
-
-void ObserverReader::CompleteEthernetFrame() {
+// Older versions never store the FCS of an Ethernet frame, version 4 leaves
+// it out where the line length says so; otherwise the stored bytes end with a
+// slot for it.
+void ObserverReader::CompleteEthernetFrame(uint32_t lineLength, uint32_t stored) {
     const bool errored = frame.flags & (FRAME_CRC_ERROR | FRAME_ALIGNMENT_ERROR);
+    if (!version4_ || int64_t{lineLength} - stored == kEthernetFcsSize) {
+        frame.frameLength = frame.capturedLength = static_cast<int32_t>(stored);
+        // A frame marked bad keeps its length.
+        AddEthernetFcs(frame, !errored, !errored);
+        return;
+    }
+    frame.frameLength = static_cast<int32_t>(std::min<uint32_t>(lineLength, INT32_MAX));
+    frame.capturedLength = std::min(static_cast<int32_t>(stored), frame.frameLength);
     if (!errored) {
-        frame.ExtendRunt(observer::kMinimumEthernetFrame);
+        frame.ExtendRunt(kEthernetMinFrame);
     }
     frame.StoreCrc32(!errored);
 }
@@ -210,7 +212,7 @@ bool ObserverWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame)
     using observer::PacketHeader;
     const bool wireless = info.interfaceType == IF_802_11;
     const bool dropFcs = info.interfaceType == IF_ETHERNET || wireless;
-    const int32_t stored = std::max(frame.capturedLength - (dropFcs ? observer::kFcsSize : 0), 0);
+    const int32_t stored = std::max(frame.capturedLength - (dropFcs ? kEthernetFcsSize : 0), 0);
     const int64_t position = file.Tell();
     const int64_t next = position + PacketHeader::kSize +
                          (wireless ? observer::RadioBlock::kSize : 0) + stored +
@@ -231,7 +233,7 @@ bool ObserverWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame)
     if (frame.flags & FRAME_ALIGNMENT_ERROR) {
         flags |= observer::kFlagAlignmentError;
     }
-    if (info.interfaceType == IF_ETHERNET && frame.frameLength < observer::kMinimumEthernetFrame) {
+    if (info.interfaceType == IF_ETHERNET && frame.frameLength < kEthernetMinFrame) {
         flags |= observer::kFlagRunt;
     }
     StoreLE32(packet_ + PacketHeader::kFlags, flags);

@@ -63,8 +63,6 @@ enum PacketFlags : uint32_t {
 };
 
 constexpr int kVersion4 = 4;
-constexpr int kFcsSize = 4;
-constexpr int kMinimumEthernetFrame = 64;
 
 }  // namespace observer
 
@@ -73,17 +71,18 @@ public:
     static constexpr FormatId kFormats[] = {FMT_OB};
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
-    bool ReadFrame() override;
 
 protected:
     bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
+    bool ReadNextFrame() override;
+
     bool ParseFirstPacket(const uint8_t* packet);
-    void SetLengths(uint32_t lineLength, uint32_t stored);
-    void CompleteEthernetFrame();
+    void CompleteEthernetFrame(uint32_t lineLength, uint32_t stored);
 
     int64_t nextOffset_ = 0;  // 0: the chain has ended
+    uint32_t backLink_ = 0;   // a link of the last packet that points back
     int version_ = 0;
     bool version4_ = false;
     uint32_t dayBase_ = 0;

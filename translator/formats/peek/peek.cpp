@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cinttypes>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -426,7 +427,7 @@ bool PeekReader::ProbeWanType() {
     return file.Seek(firstPacket);
 }
 
-bool PeekReader::ReadFrame() {
+bool PeekReader::ReadNextFrame() {
     frame.Reset();
     switch (version_) {
         case peek::kVersion6:
@@ -447,7 +448,7 @@ bool PeekReader::ReadFixedRecord() {
     uint8_t flags;
     if (version_ == peek::kVersion6) {
         using peek::RecordV6;
-        if (!file.Read(record, RecordV6::kSize)) {
+        if (!ReadRecordStart(record, RecordV6::kSize, "record header")) {
             return false;
         }
         frameLength = LoadBE16(record + RecordV6::kFrameLength);
@@ -458,7 +459,7 @@ bool PeekReader::ReadFixedRecord() {
         frame.microseconds = MicrosRemainder(TimesThousand(millis));
     } else {
         using peek::RecordV7;
-        if (!file.Read(record, RecordV7::kSize)) {
+        if (!ReadRecordStart(record, RecordV7::kSize, "record header")) {
             return false;
         }
         frameLength = LoadBE16(record + RecordV7::kFrameLength);
@@ -476,7 +477,11 @@ bool PeekReader::ReadFixedRecord() {
     if (info.interfaceType == IF_802_11) {
         // Both lengths count the radio bytes, in either record form.
         uint8_t radio[peek::kRadioSize];
-        if (capturedLength < peek::kRadioSize || !file.Read(radio, sizeof radio)) {
+        if (capturedLength < peek::kRadioSize) {
+            return Damaged("frame %" PRId64 " holds %" PRIu32 " bytes, fewer than its radio bytes",
+                           info.framesRead + 1, capturedLength);
+        }
+        if (!ReadPart(radio, sizeof radio, "radio bytes")) {
             return false;
         }
         frameLength -= peek::kRadioSize;
@@ -495,9 +500,11 @@ bool PeekReader::ReadFixedRecord() {
 
 bool PeekReader::ReadTags(PacketTags* tags) {
     using namespace peek;
-    for (;;) {
+    // The packets run to the end of the file.
+    for (bool first = true;; first = false) {
         uint8_t entry[2];
-        if (!file.Read(entry, sizeof entry)) {
+        if (first ? !ReadRecordStart(entry, sizeof entry, "tag list")
+                  : !ReadPart(entry, sizeof entry, "tag list")) {
             return false;
         }
         const uint16_t tag = LoadLE16(entry);
@@ -505,7 +512,7 @@ bool PeekReader::ReadTags(PacketTags* tags) {
             continue;  // a tag without a value
         }
         uint8_t value[4];
-        if (!file.Read(value, sizeof value)) {
+        if (!ReadPart(value, sizeof value, "tag list")) {
             return false;
         }
         const uint32_t v = LoadLE32(value);
@@ -580,7 +587,7 @@ bool PeekReader::ReadTaggedPacket() {
     const uint32_t capturedLength =
         tags.capturedLength != 0 ? tags.capturedLength : tags.frameLength;
     if (capturedLength >= static_cast<uint32_t>(MAX_FRAME_LENGTH)) {
-        return false;
+        return TooLong(capturedLength);
     }
     frame.capturedLength = static_cast<int32_t>(capturedLength);
     frame.frameLength =
@@ -602,10 +609,10 @@ bool PeekReader::ReadTaggedPacket() {
 
 bool PeekReader::ReadPacketBytes(int32_t count) {
     if (count >= MAX_FRAME_LENGTH) {
-        return false;
+        return TooLong(count);
     }
     uint8_t* bytes = frame.SetData(nullptr, count);
-    return file.Read(bytes, static_cast<size_t>(count));
+    return ReadPart(bytes, static_cast<size_t>(count), "data");
 }
 
 bool PeekWriter::SupportsInterface(int formatId, const TraceInfo& info) const {

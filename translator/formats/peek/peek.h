@@ -122,12 +122,13 @@ public:
     static constexpr FormatId kFormats[] = {FMT_EP, FMT_TP, FMT_WP, FMT_AP};
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
-    bool ReadFrame() override;
 
 protected:
     bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
+    bool ReadNextFrame() override;
+
     struct Section {
         char tag[4];
         uint32_t length;

@@ -1,11 +1,13 @@
 #include "quillon.h"
 
 #include <algorithm>
+#include <cinttypes>
 #include <climits>
 #include <cstring>
 
 #include "common/byte_order.h"
 #include "core/checksum.h"
+#include "core/ethernet.h"
 
 namespace translator {
 
@@ -83,20 +85,25 @@ bool QuillonReader::EnterBlockIfDue() {
     }
     int64_t position = afterEntry_ != 0 ? afterEntry_ : directory_;
     do {
-        if (!file.Seek(position) || !ReadBytes(entry_, sizeof entry_)) {
+        if (!file.Seek(position) || !ReadPart(entry_, sizeof entry_, "directory entry")) {
             return false;
         }
         position += DirectoryEntry::kSize;
     } while (LoadBE32(entry_ + DirectoryEntry::kRunningCount) <= framesDelivered_);
     afterEntry_ = position;
     const uint32_t first = LoadBE32(entry_ + DirectoryEntry::kFirstRecord);
-    return first >= recordsEnd_ && file.Seek(first);
+    if (first < recordsEnd_) {
+        return Damaged("the block of frame %" PRId64 " starts at offset %" PRIu32
+                       ", among the records already read",
+                       info.framesRead + 1, first);
+    }
+    return file.Seek(first);
 }
 
 bool QuillonReader::ReadRecord() {
     using quillon::RecordHeader;
     uint8_t r[RecordHeader::kSize];
-    if (!ReadBytes(r, sizeof r)) {
+    if (!ReadPart(r, sizeof r, "record header")) {
         return false;
     }
     frame.Reset();
@@ -105,12 +112,21 @@ bool QuillonReader::ReadRecord() {
     if (LoadBE32(r + RecordHeader::kError) != 0) {
         frame.flags = FRAME_CRC_ERROR;
     }
-    const int64_t n = int64_t{LoadBE32(r + RecordHeader::kRecordLength)} - RecordHeader::kSize;
-    if (FrameTooLong(n) || file.Tell() + n > fileSize) {
-        return false;
+    const uint32_t recordLength = LoadBE32(r + RecordHeader::kRecordLength);
+    const int64_t n = int64_t{recordLength} - RecordHeader::kSize;
+    if (n < 0) {
+        return Damaged("frame %" PRId64 " has a record length of %" PRIu32
+                       " bytes, shorter than its header",
+                       info.framesRead + 1, recordLength);
     }
-    uint8_t* bytes = frame.SetData(nullptr, static_cast<int32_t>(n) + quillon::kFcsSize);
-    if (!ReadBytes(bytes, static_cast<size_t>(n))) {
+    if (FrameTooLong(n)) {
+        return TooLong(n);
+    }
+    if (file.Tell() + n > fileSize) {
+        return CutShort("data", n, fileSize - file.Tell());
+    }
+    uint8_t* bytes = frame.SetData(nullptr, static_cast<int32_t>(n) + kEthernetFcsSize);
+    if (!ReadPart(bytes, static_cast<size_t>(n), "data")) {
         return false;
     }
     recordsEnd_ = file.Tell();
@@ -118,8 +134,18 @@ bool QuillonReader::ReadRecord() {
     const int64_t frameLength =
         std::min<int64_t>(LoadBE32(r + RecordHeader::kFrameLength), INT32_MAX);
     const int64_t captured =
-        std::min({int64_t{LoadBE32(r + RecordHeader::kStoredLength)} + quillon::kFcsSize,
-                  frameLength, n + quillon::kFcsSize});
+        std::min({int64_t{LoadBE32(r + RecordHeader::kStoredLength)} + kEthernetFcsSize,
+                  frameLength, n + kEthernetFcsSize});
+    // Every medium's frames end with the same CRC-32, stored nowhere; runts
+    // stay as recorded.
+    if (captured == frameLength && frameLength >= kEthernetFcsSize) {
+        frame.frameLength = frame.capturedLength =
+            static_cast<int32_t>(frameLength - kEthernetFcsSize);
+        AddEthernetFcs(frame, true, false);
+        return true;
+    }
+    // A cut frame still gets four bytes beyond the stored ones, and the FCS
+    // goes where its line length puts it.
     frame.frameLength = static_cast<int32_t>(frameLength);
     frame.capturedLength = static_cast<int32_t>(captured);
     if (captured > n) {
@@ -129,7 +155,7 @@ bool QuillonReader::ReadRecord() {
     return true;
 }
 
-bool QuillonReader::ReadFrame() {
+bool QuillonReader::ReadNextFrame() {
     if (framesDelivered_ >= info.totalFrames || !EnterBlockIfDue() || !ReadRecord()) {
         return false;
     }

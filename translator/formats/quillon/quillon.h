@@ -55,8 +55,6 @@ enum MediaCode : uint32_t {
     kMediaEthernetToo = 44,
 };
 
-constexpr int kFcsSize = 4;
-
 }  // namespace quillon
 
 class QuillonReader : public FileTraceReader {
@@ -65,12 +63,13 @@ public:
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
     void Close() override;
-    bool ReadFrame() override;
 
 protected:
     bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
+    bool ReadNextFrame() override;
+
     bool ParseHeader();
     bool ParseDescription(uint32_t offset);
     // Moves to the next block when the current one has handed out its frames.

@@ -1,20 +1,19 @@
 #include "snoop.h"
 
 #include <algorithm>
+#include <cinttypes>
 #include <climits>
 #include <cstring>
 
 #include "common/byte_order.h"
 #include "core/checksum.h"
+#include "core/ethernet.h"
 
 namespace translator {
 
 using namespace byte_order;
 
 namespace {
-
-constexpr int kMinimumEthernetFrame = 64;
-constexpr int kMinimumEthernetPayload = 60;
 
 int32_t PaddedRecordLength(int32_t includedLength) {
     return (snoop::RecordHeader::kSize + includedLength + 3) & ~3;
@@ -88,11 +87,11 @@ bool SnoopReader::DetectVariant() {
     return true;
 }
 
-bool SnoopReader::ReadFrame() {
+bool SnoopReader::ReadNextFrame() {
     using snoop::RecordHeader;
     frame.Reset();
     uint8_t record[RecordHeader::kSize];
-    if (!ReadBytes(record, sizeof record)) {
+    if (!ReadRecordStart(record, sizeof record, "record header")) {
         return false;
     }
     const uint32_t lineLength = LoadBE32(record + RecordHeader::kLineLength);
@@ -105,29 +104,38 @@ bool SnoopReader::ReadFrame() {
     // The record length decides what is consumed; it must hold the frame bytes
     // and stay inside the file.
     const int64_t body = int64_t{recordLength} - overhead;
-    if (body < 0 || included > body || file.Tell() + body > fileSize || FrameTooLong(included)) {
-        return false;
+    if (body < 0 || included > body) {
+        return Damaged("frame %" PRId64 " has a record length of %" PRIu32
+                       " bytes, too short for its headers and %" PRIu32 " captured bytes",
+                       info.framesRead + 1, recordLength, included);
+    }
+    if (FrameTooLong(included)) {
+        return TooLong(included);
+    }
+    if (file.Tell() + body > fileSize) {
+        return CutShort("data", body, fileSize - file.Tell());
     }
     uint8_t* bytes = frame.SetData(
         nullptr,
-        static_cast<int32_t>(std::max<int64_t>(body, kMinimumEthernetFrame) + snoop::kFcsSize));
-    if (!ReadBytes(bytes, static_cast<size_t>(body))) {
+        static_cast<int32_t>(std::max<int64_t>(body, kEthernetMinFrame) + kEthernetFcsSize));
+    if (!ReadPart(bytes, static_cast<size_t>(body), "data")) {
         return false;
     }
     // Only the stored bytes are limited; the line length just describes the
     // frame, with room left for the FCS that plain snoop frames get back.
     frame.frameLength =
-        static_cast<int32_t>(std::min<uint32_t>(lineLength, INT32_MAX - snoop::kFcsSize));
+        static_cast<int32_t>(std::min<uint32_t>(lineLength, INT32_MAX - kEthernetFcsSize));
     frame.capturedLength = static_cast<int32_t>(included);
     if (surveyor) {
         uint8_t trailer[snoop::Trailer::kSize];
-        if (!ReadBytes(trailer, sizeof trailer)) {
+        if (!ReadPart(trailer, sizeof trailer, "trailer")) {
             return false;
         }
         ApplyTrailer(trailer);
     }
-    if (info.interfaceType == IF_ETHERNET) {
-        CompleteEthernetFrame();
+    // Plain snoop stores Ethernet frames without FCS; extended records keep it.
+    if (info.interfaceType == IF_ETHERNET && !surveyor) {
+        AddEthernetFcs(frame, true, true);
     }
     if (frame.capturedLength > frame.frameLength) {
         frame.capturedLength = frame.frameLength;
@@ -139,28 +147,11 @@ void SnoopReader::ApplyTrailer(const uint8_t* trailer) {
     if (LoadBE16(trailer + snoop::Trailer::kStatus) & snoop::kStatusCrcError) {
         frame.flags |= FRAME_CRC_ERROR;
     }
-    if (frame.frameLength - frame.capturedLength == snoop::kFcsSize) {
+    if (frame.frameLength - frame.capturedLength == kEthernetFcsSize) {
         frame.frameLength = frame.capturedLength;  // the FCS was not stored
     }
     if (info.interfaceType == IF_ETHERNET) {
-        frame.ExtendRunt(kMinimumEthernetFrame);
-    }
-}
-
-// Plain snoop stores Ethernet frames without FCS: pad runts, then add it.
-void SnoopReader::CompleteEthernetFrame() {
-    const bool plain = info.format == FMT_SO;
-    if (frame.frameLength == frame.capturedLength) {
-        frame.ExtendRunt(kMinimumEthernetPayload);
-        if (plain) {
-            frame.frameLength += snoop::kFcsSize;
-            frame.capturedLength += snoop::kFcsSize;
-        }
-    } else if (plain) {
-        frame.frameLength += snoop::kFcsSize;
-    }
-    if (plain) {
-        frame.StoreCrc32((frame.flags & (FRAME_ALIGNMENT_ERROR | FRAME_CRC_ERROR)) == 0);
+        frame.ExtendRunt(kEthernetMinFrame);
     }
 }
 
@@ -179,10 +170,10 @@ bool SnoopWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     int32_t lineLength = frame.frameLength;
     int32_t included = frame.capturedLength;
     if (!Extended()) {
-        lineLength -= ethernet ? snoop::kFcsSize : 0;
-        included -= ethernet && complete ? snoop::kFcsSize : 0;
+        lineLength -= ethernet ? kEthernetFcsSize : 0;
+        included -= ethernet && complete ? kEthernetFcsSize : 0;
     } else if (ethernet && !complete) {
-        included -= snoop::kFcsSize;
+        included -= kEthernetFcsSize;
     }
     lineLength = std::max(lineLength, 0);
     included = std::max(included, 0);
@@ -223,7 +214,7 @@ bool SnoopWriter::WriteTrailer(const TraceInfo& info, const FrameRecord& frame, 
     const bool ethernet = info.interfaceType == IF_ETHERNET;
     uint16_t status =
         (frame.flags & FRAME_CRC_ERROR) ? snoop::kStatusCrcError : snoop::kStatusNoCrcError;
-    if (ethernet && lineLength < kMinimumEthernetFrame)
+    if (ethernet && lineLength < kEthernetMinFrame)
         status |= snoop::kStatusRunt;
     if (ethernet && lineLength > 1518)
         status |= snoop::kStatusOversize;

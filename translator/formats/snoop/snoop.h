@@ -55,7 +55,6 @@ constexpr uint32_t kLinkTokenRing = 2;
 constexpr uint32_t kLinkFddi = 8;
 
 constexpr uint32_t kFirstSequenceFlag = 0x80000000u;
-constexpr int kFcsSize = 4;
 
 }  // namespace snoop
 
@@ -64,16 +63,16 @@ public:
     static constexpr FormatId kFormats[] = {FMT_SO, FMT_SH};
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
-    bool ReadFrame() override;
 
 protected:
     bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
+    bool ReadNextFrame() override;
+
     void MapDataLink(uint32_t dataLink);
     bool DetectVariant();
     void ApplyTrailer(const uint8_t* trailer);
-    void CompleteEthernetFrame();
 };
 
 class SnoopWriter : public BinaryTraceWriter {

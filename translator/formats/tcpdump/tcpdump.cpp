@@ -1,6 +1,7 @@
 #include "tcpdump.h"
 
 #include <algorithm>
+#include <cinttypes>
 #include <climits>
 
 #include "common/byte_order.h"
@@ -200,10 +201,10 @@ bool TcpdumpReader::ProbeTrailerLayout() {
     return trailer4_;
 }
 
-bool TcpdumpReader::ReadFrame() {
+bool TcpdumpReader::ReadNextFrame() {
     using pcap::RecordHeader;
     uint8_t record[RecordHeader::kSize];
-    if (!ReadBytes(record, sizeof record)) {
+    if (!ReadRecordStart(record, sizeof record, "record header")) {
         return false;
     }
     frame.Reset();
@@ -222,18 +223,24 @@ bool TcpdumpReader::ReadFrame() {
     if (included > original) {
         std::swap(included, original);
     }
-    if (included > static_cast<uint32_t>(MAX_FRAME_LENGTH) || included == 0) {
-        return false;
+    if (included > static_cast<uint32_t>(MAX_FRAME_LENGTH)) {
+        return TooLong(included);
     }
-    if (extension8_ && !file.Skip(pcap::kModifiedExtensionSize)) {
+    if (included == 0) {
+        return Damaged("frame %" PRId64 " has a record without captured bytes",
+                       info.framesRead + 1);
+    }
+    uint8_t extension[pcap::kModifiedExtensionSize];
+    if (extension8_ && !ReadPart(extension, sizeof extension, "record header extension")) {
         return false;
     }
     const int32_t length = static_cast<int32_t>(included);
     uint8_t* bytes = frame.SetData(nullptr, std::max(length, 60) + 4);
-    if (!ReadBytes(bytes, included)) {
+    if (!ReadPart(bytes, included, "data")) {
         return false;
     }
-    if (trailer4_ && !file.Skip(pcap::kTrailerSize)) {
+    uint8_t trailer[pcap::kTrailerSize];
+    if (trailer4_ && !ReadPart(trailer, sizeof trailer, "record trailer")) {
         return false;
     }
     frame.capturedLength = length;

@@ -55,12 +55,13 @@ public:
     static constexpr FormatId kFormats[] = {FMT_TD};
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
-    bool ReadFrame() override;
 
 protected:
     bool SupportsInterface(int formatId, const TraceInfo& info) const override;
 
 private:
+    bool ReadNextFrame() override;
+
     bool ParseHeader(const uint8_t* header);
     bool ProbeLayout(uint32_t snapLength);
     bool ProbeTrailerLayout();

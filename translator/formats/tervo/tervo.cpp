@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <cinttypes>
 #include <cstring>
 
 #include "core/settings.h"
@@ -151,7 +153,7 @@ void TervoReader::Close() {
     library_.Unload();
 }
 
-bool TervoReader::ReadFrame() {
+bool TervoReader::ReadNextFrame() {
     if (handle_ == nullptr || framesConsumed_ >= info.totalFrames) {
         return false;
     }
@@ -165,7 +167,9 @@ bool TervoReader::ReadFrame() {
         if (f == nullptr) {
             // The file announced more records than the library could read.
             ReportReadFailure();
-            return false;
+            return Damaged("the library cannot read frame %" PRId64 ", record %" PRId64
+                           " of the %" PRId64 " the file announces",
+                           info.framesRead + 1, framesConsumed_ + 1, info.totalFrames);
         }
         ++framesConsumed_;
         if (static_cast<int32_t>(f->linkType) != linkType_) {
@@ -174,10 +178,16 @@ bool TervoReader::ReadFrame() {
         }
         // The frame record's buffer is sized in 32 bits with room to spare.
         constexpr uint32_t kLimit = INT32_MAX - FrameRecord::kSlack;
-        if (f->capturedLength > kLimit || f->originalLength > kLimit ||
-            (f->capturedLength > 0 && f->data == nullptr)) {
+        if (f->capturedLength > kLimit || f->originalLength > kLimit) {
+            const uint32_t length = std::max(f->capturedLength, f->originalLength);
             release(handle_, f);
-            return false;
+            return TooLong(length);
+        }
+        if (f->capturedLength > 0 && f->data == nullptr) {
+            const uint32_t length = f->capturedLength;
+            release(handle_, f);
+            return Damaged("the library hands out frame %" PRId64 " without its %" PRIu32 " bytes",
+                           info.framesRead + 1, length);
         }
         frame.Reset();
         // Frame times count from the capture start, modulo 2^32 both ways.

@@ -41,9 +41,10 @@ public:
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
     void Close() override;
-    bool ReadFrame() override;
 
 private:
+    bool ReadNextFrame() override;
+
     // Ends the read handle; false when the library cannot close it.
     bool CloseHandle();
 

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+#include "frame_record.h"
+
+namespace translator {
+
+// Ethernet frame sizes on the line, counted with the 4-byte FCS unless said.
+constexpr int32_t kEthernetFcsSize = 4;
+constexpr int32_t kEthernetMinFrame = 64;
+constexpr int32_t kEthernetMinFrameNoFcs = kEthernetMinFrame - kEthernetFcsSize;
+constexpr int32_t kEthernetMaxFrame = 1518;
+
+// Gives an Ethernet frame read without its FCS the four bytes back, since
+// frames travel with it. A whole frame (captured as long as on the line) is
+// padded with zero bytes to the minimum first when padRunt is set, then gains
+// the FCS on both lengths: computed, or zero where the capture marked the frame
+// bad. A cut frame never reached its FCS: only its line length grows. The
+// buffer must hold the minimum frame and the FCS.
+void AddEthernetFcs(FrameRecord& frame, bool computeFcs, bool padRunt);
+
+}  // namespace translator
