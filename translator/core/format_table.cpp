@@ -26,6 +26,7 @@ constexpr FormatRow FormatTable[kFormatCount] = {
     {FMT_QL, "Quillon (Veltrix)", "QL", ".trc", ".Quillon.trc"},
     {FMT_EP, "EtherPeek (WildPackets)", "EP", ".pkt", ".EtherPeek.pkt"},
     {FMT_TP, "TokenPeek (WildPackets)", "TP", ".tpc", ".TokenPeek.tpc"},
+    // Spelled as the format name has always been stored; settings files keep it.
     {FMT_WP, "WANPeek (WildPakets)", "WP", ".wpc", ".WANPeek.wpc"},
     {FMT_AP, "AiroPeek (WildPackets)", "AP", ".apc", ".AiroPeek.apc"},
     {FMT_PG, "PacketGrabber (WildPackets)", "PG", ".cap", ".PacketGrabber.cap"},

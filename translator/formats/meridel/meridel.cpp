@@ -133,6 +133,7 @@ bool AnalyzerTraceReader::ReadNextFrame() {
                 if (shape_ == MeridelRecord::kLayout1) {
                     char text[80];
                     snprintf(text, sizeof text,
+                             // Spelled as the library has always printed it.
                              "Frame %d data size exceeds maxiumum bytes allowed.\r\n",
                              static_cast<int>(info.framesRead + 1));
                     ReportReadFailure(text);

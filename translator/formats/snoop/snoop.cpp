@@ -193,6 +193,8 @@ bool SnoopWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     if (!WriteBytes(record, sizeof record)) {
         return false;
     }
+    // Extended records list the last 16 data bytes with the pad: the side file's
+    // own rule for these formats, which comparisons of earlier outputs rely on.
     if (Extended()) {
         MarkOffsets(included - snoop::Trailer::kSize, pad + snoop::Trailer::kSize);
     } else {
@@ -220,7 +222,8 @@ bool SnoopWriter::WriteTrailer(const TraceInfo& info, const FrameRecord& frame, 
         status |= snoop::kStatusOversize;
     if (lineLength >= 12)
         status |= snoop::kStatusLength12;
-    // 40-ns units (25 per microsecond).
+    // 40-ns units (25 per microsecond), counted from the first frame's second
+    // plus that second's number: the format defines it so and its readers expect it.
     const int64_t micros = (int64_t{frame.seconds} - info.firstSeconds) * 1000000 +
                            frame.microseconds + info.firstSeconds;
     const uint64_t time = static_cast<uint64_t>(micros) * 25u;

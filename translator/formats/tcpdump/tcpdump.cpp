@@ -139,6 +139,8 @@ bool TcpdumpReader::ParseHeader(const uint8_t* header) {
     info.interfaceType = link->interfaceType;
     info.wanType = link->wanType;
     info.lineRate = DefaultLineRate(info.interfaceType, link->lineRate);
+    // Big-endian whatever the file's order: the format's rule, which files
+    // written for nanosecond readers rely on.
     microFromNano_ = LoadBE32(header + FileHeader::kAccuracy) == 3;
     return true;
 }
