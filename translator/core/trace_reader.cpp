@@ -136,6 +136,7 @@ bool TraceReader::ConvertOpened(TraceWriter& writer) {
     }
     const int64_t max = writer.MaxFrames();
     bool ok = true;
+    bool timeRefused = false;
     for (;;) {
         if (!options.convertall && info.framesRead >= options.convertto) {
             break;
@@ -154,9 +155,11 @@ bool TraceReader::ConvertOpened(TraceWriter& writer) {
             if (ok) {
                 ++info.framesWritten;
             } else {
+                const std::string refusal = writer.TakeTimeRefusal();
+                timeRefused = !refusal.empty();
                 char text[64];
                 snprintf(text, sizeof text, "Error writing frame %" PRId64 "\r\n", info.framesRead);
-                ReportError(text);
+                ReportError(timeRefused ? refusal.c_str() : text);
             }
         }
         UpdateProgress();
@@ -170,11 +173,14 @@ bool TraceReader::ConvertOpened(TraceWriter& writer) {
     if (status_ == ReadStatus::Damaged) {
         sink.NoteDamage(damageReason_.c_str());
     }
-    if (ok && !sink.IsCanceled()) {
-        ok = writer.FinishFile(info);
-        if (!ok) {
+    // A frame refused for its time leaves the output whole: it is finished
+    // with the frames before it, and the conversion still fails.
+    if ((ok || timeRefused) && !sink.IsCanceled()) {
+        const bool finished = writer.FinishFile(info);
+        if (!finished) {
             ReportError("Error writing file header.\r\n");
         }
+        ok = ok && finished;
     }
     ok = ok && !readFailed_;
     Close();

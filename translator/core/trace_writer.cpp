@@ -1,10 +1,28 @@
 #include "trace_writer.h"
 
+#include <cinttypes>
+#include <cstdio>
+
 #include "common/byte_order.h"
 
 namespace translator {
 
 using namespace byte_order;
+
+namespace {
+
+// hh:mm:ss rounded to the nearest second, hours whole: a limit such as
+// Domino's 2^32 ticks of 32 us (38:10:38.95) reads as the figure users
+// quote, and a frame past it never reads as less than the limit.
+std::string Clock(int64_t micros) {
+    const int64_t s = (micros + 500000) / 1000000;
+    char text[40];
+    snprintf(text, sizeof text, "%02" PRId64 ":%02d:%02d", s / 3600, static_cast<int>(s / 60 % 60),
+             static_cast<int>(s % 60));
+    return text;
+}
+
+}  // namespace
 
 bool TraceWriter::Supports(int formatId, const TraceInfo& info) const {
     return HasFormat(Formats(), formatId) && SupportsInterface(formatId, info);
@@ -26,6 +44,26 @@ bool TraceWriter::FinishFile(const TraceInfo&) {
 }
 bool TraceWriter::Close() {
     return true;
+}
+
+bool TraceWriter::OffsetFits(int formatId, const TraceInfo& info, int64_t offsetMicros,
+                             int64_t maxMicros) {
+    if (offsetMicros >= 0 && offsetMicros <= maxMicros) {
+        return true;
+    }
+    char text[256];
+    if (offsetMicros < 0) {
+        snprintf(text, sizeof text,
+                 "Frame %" PRId64 " is earlier than the first frame; %s files cannot hold it.\r\n",
+                 info.framesRead, FormatName(formatId));
+    } else {
+        snprintf(text, sizeof text,
+                 "Frame %" PRId64 " is %s after the first frame; %s files hold at most %s.\r\n",
+                 info.framesRead, Clock(offsetMicros).c_str(), FormatName(formatId),
+                 Clock(maxMicros).c_str());
+    }
+    timeRefusal_ = text;
+    return false;
 }
 
 bool FileTraceWriter::Create(const std::string& path, int formatId,

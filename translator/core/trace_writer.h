@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "buffered_file.h"
 #include "convert_options.h"
@@ -27,14 +28,26 @@ public:
     virtual bool Create(const std::string& path, int formatId, const ConvertOptions& options);
     virtual bool WriteHeader(const TraceInfo& info);
     virtual bool WriteFrame(const TraceInfo& info, const FrameRecord& frame);
-    // Writes what depends on the whole trace; skipped after a failure or cancel.
+    // Writes what depends on the whole trace; skipped after a cancel or a
+    // failure other than a time refusal.
     virtual bool FinishFile(const TraceInfo& info);
     virtual bool Close();
     virtual int64_t MaxFrames() const { return kDefaultMaxFrames; }
+    // Why the last failed WriteFrame refused its frame's time, cleared by the
+    // call; empty after any other failure. A refusal writes nothing, so the
+    // file can still be finished with the frames before it.
+    std::string TakeTimeRefusal() { return std::exchange(timeRefusal_, {}); }
 
 protected:
     // The module's interface and WAN rules, asked only for one of its formats.
     virtual bool SupportsInterface(int formatId, const TraceInfo& info) const;
+    // Whether a field that counts 0 to maxMicros from the capture start holds
+    // the frame at offsetMicros; otherwise keeps the refusal for the frame
+    // being converted.
+    bool OffsetFits(int formatId, const TraceInfo& info, int64_t offsetMicros, int64_t maxMicros);
+
+private:
+    std::string timeRefusal_;
 };
 
 // Base of the writers that write a file themselves.

@@ -163,7 +163,11 @@ TEST(MeridelCorpus, SerialCapturesKeepEncapsulationTimesAndBytes) {
                 });
             if (unwritable) {
                 EXPECT_FALSE(converted) << path;
-                EXPECT_EQ(messages.rfind("Error writing frame ", 0), 0u) << path;
+                const bool why =
+                    format == FMT_TL
+                        ? messages.rfind("Error writing frame ", 0) == 0
+                        : messages.find(" is earlier than the first frame; ") != std::string::npos;
+                EXPECT_TRUE(why) << path << messages;
                 continue;
             }
             ASSERT_TRUE(converted) << path << messages;

@@ -384,12 +384,17 @@ bool DominoWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     if (position <= 0 || position > UINT32_MAX || stored > UINT16_MAX || truncated > UINT16_MAX) {
         return false;  // 32-bit offsets, 16-bit lengths
     }
+    // Unsigned 32-bit count of 32-us ticks from the start: 0 to 38:10:38.95.
+    const int64_t micros = (int64_t{frame.seconds} - info.startTime) * 1000000 + frame.microseconds;
+    constexpr int64_t kMaxMicros = (int64_t{UINT32_MAX} + 1) * domino::kMicrosPerTick - 1;
+    if (!OffsetFits(format, info, micros, kMaxMicros)) {
+        return false;
+    }
     std::array<uint8_t, IndexEntry::kSize> entry{};
     StoreLE32(entry.data() + IndexEntry::kDataOffset, static_cast<uint32_t>(position));
     StoreLE16(entry.data() + IndexEntry::kStoredLength, static_cast<uint16_t>(stored));
     StoreLE16(entry.data() + IndexEntry::kTruncatedLength, static_cast<uint16_t>(truncated));
     StoreLE32(entry.data() + IndexEntry::kFrameNumber, static_cast<uint32_t>(info.framesRead - 1));
-    const int64_t micros = (int64_t{frame.seconds} - info.startTime) * 1000000 + frame.microseconds;
     StoreLE32(entry.data() + IndexEntry::kTimestamp,
               static_cast<uint32_t>(micros / domino::kMicrosPerTick));
     uint32_t flags = 0;

@@ -164,6 +164,7 @@ bool FireBerdWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame)
     StoreLE16(record + RecordHeader::kLength, static_cast<uint16_t>(length));
     StoreLE16(record + RecordHeader::kFlags, flags);
     StoreLE16(record + RecordHeader::kNumber, static_cast<uint16_t>(info.framesWritten));
+    // Milliseconds of the UTC day: the reader dates it to the conversion's day.
     StoreLE32(record + RecordHeader::kTimestamp,
               static_cast<uint32_t>(TimesThousand(SecondsOfDay(frame.seconds)) +
                                     DivThousand(frame.microseconds)));

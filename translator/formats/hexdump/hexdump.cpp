@@ -72,6 +72,7 @@ bool HexDumpWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) 
             head += "CRC Error ";
         head += "\r\n";
     }
+    // A local date text: every frame time, 1970 to 2106.
     time_t seconds = frame.seconds;
     struct tm local {};
     if (localtime_r(&seconds, &local) != nullptr && local.tm_mon >= 0 && local.tm_mon < 12 &&

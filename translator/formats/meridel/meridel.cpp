@@ -195,7 +195,12 @@ bool AnalyzerTraceWriter::WriteFrame(const TraceInfo& info, const FrameRecord& f
     if (!library_.IsLoaded() || handle_ == nullptr) {
         return false;
     }
-    if (!BuildRecord(RecordShapeFor(format_, info), info, frame, record_)) {
+    const MeridelRecord shape = RecordShapeFor(format_, info);
+    const int64_t offset = (int64_t{frame.seconds} - info.startTime) * 1000000 + frame.microseconds;
+    if (CountsTicks(shape) && !OffsetFits(format_, info, offset, kMaxTickOffsetMicros)) {
+        return false;
+    }
+    if (!BuildRecord(shape, info, frame, record_)) {
         return false;
     }
     auto* add = MERIDEL_BIND(library_, AddFrameToFile);

@@ -20,7 +20,6 @@ constexpr size_t kLayout12Header = 36;
 constexpr size_t kLayout3Header = 10;
 constexpr size_t kLayout3Overhead = 13;  // header and the 3-byte trailer
 constexpr uint64_t kTicksPerSecond = 10000000;
-constexpr uint64_t kTickLimit = uint64_t{1} << 48;
 
 constexpr uint8_t kStatusCrc = 0x10;
 constexpr uint8_t kStatusWanCrc = 0x02;
@@ -179,7 +178,7 @@ uint8_t StatusBits(const TraceInfo& info, const FrameRecord& frame) {
 bool TicksOf(const TraceInfo& info, const FrameRecord& frame, uint64_t* ticks) {
     const uint64_t micros = frame.TimestampMicros();
     const uint64_t start = SecondsToMicros(info.startTime);
-    if (micros < start || (micros - start) * 10 >= kTickLimit) {
+    if (micros < start || micros - start > uint64_t{kMaxTickOffsetMicros}) {
         return false;
     }
     *ticks = (micros - start) * 10;

@@ -34,6 +34,14 @@ struct ParsedRecord {
 ParsedRecord ParseRecord(MeridelRecord shape, const uint8_t* record, size_t available,
                          TraceInfo& info, FrameRecord& frame);
 
+// Cells and layout-3 records count 48-bit 100-ns ticks from the capture start:
+// 0 to 7818:44:57.67 (this many microseconds). Layouts 1 and 12 keep 32-bit
+// Unix seconds, which hold every frame time.
+constexpr int64_t kMaxTickOffsetMicros = ((int64_t{1} << 48) - 1) / 10;
+inline bool CountsTicks(MeridelRecord shape) {
+    return shape == MeridelRecord::kCell || shape == MeridelRecord::kLayout3;
+}
+
 // Builds the record of one frame into `out`; false when a field of the
 // record cannot hold the frame's length or time.
 bool BuildRecord(MeridelRecord shape, const TraceInfo& info, const FrameRecord& frame,

@@ -180,14 +180,19 @@ bool NetMonWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     if (position > UINT32_MAX) {
         return false;  // the frame table holds 32-bit offsets
     }
+    // Unsigned 64-bit microseconds from the start: every later 32-bit Unix
+    // time fits, an earlier one does not.
+    const int64_t timestamp =
+        (int64_t{frame.seconds} - info.startTime) * 1000000 + frame.microseconds;
+    if (!OffsetFits(format, info, timestamp, INT64_MAX)) {
+        return false;
+    }
     frameOffsets_.push_back(static_cast<uint32_t>(position));
-    const uint64_t timestamp =
-        (uint64_t{frame.seconds} - info.startTime) * 1000000u + frame.microseconds;
     const int32_t fcs = info.interfaceType == IF_ETHERNET ? kEthernetFcsSize : 0;
     const int32_t frameLength = std::max(frame.frameLength - fcs, 0);
     const int32_t capturedLength = std::max(frame.capturedLength - fcs, 0);
     uint8_t record[RecordHeader::kSize];
-    StoreLE64(record + RecordHeader::kTimestamp, timestamp);
+    StoreLE64(record + RecordHeader::kTimestamp, static_cast<uint64_t>(timestamp));
     StoreLE32(record + RecordHeader::kFrameLength, static_cast<uint32_t>(frameLength));
     StoreLE32(record + RecordHeader::kCapturedLength, static_cast<uint32_t>(capturedLength));
     MarkField(record, record + RecordHeader::kTimestamp, 8);

@@ -319,6 +319,8 @@ bool NetXRayWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) 
     }
 
     uint8_t record[RecordHeader::kVersion2Size] = {};
+    // Signed 64-bit microseconds from the start, read back signed: every frame
+    // time, before or after the start.
     const int64_t timeStamp =
         (int64_t{frame.seconds} - info.startTime) * 1000000 + frame.microseconds;
     StoreLE64(record + RecordHeader::kTimeStamp, static_cast<uint64_t>(timeStamp));

@@ -237,6 +237,7 @@ bool ObserverWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame)
         flags |= observer::kFlagRunt;
     }
     StoreLE32(packet_ + PacketHeader::kFlags, flags);
+    // Milliseconds of the UTC day: the reader dates it to the conversion's day.
     StoreLE32(packet_ + PacketHeader::kTimestamp,
               static_cast<uint32_t>(TimesThousand(SecondsOfDay(frame.seconds)) +
                                     DivThousand(frame.microseconds)));

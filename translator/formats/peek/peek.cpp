@@ -667,6 +667,7 @@ bool PeekWriter::WriteFixedRecord(const TraceInfo& info, const FrameRecord& fram
     StoreBE16(record + RecordV7::kFrameLength, static_cast<uint16_t>(frameLength));
     StoreBE16(record + RecordV7::kSliceLength, static_cast<uint16_t>(sliced ? count : 0));
     record[RecordV7::kFlags] = peek::FlagsFor(info, frame);
+    // 64-bit microseconds since 1904: every frame time.
     StoreBE64(record + RecordV7::kTimeStamp, peek::MicrosSince1904(frame));
     MarkField(record, record + RecordV7::kTimeStamp, 8);
     if (pad != 0) {
@@ -693,6 +694,9 @@ bool PeekWriter::FinishFixedHeader(const TraceInfo& info) {
     header[FileHeader::kVersion] = peek::kVersion7;
     StoreBE32(header + FileHeader::kFileLength, static_cast<uint32_t>(file.Tell()));
     StoreBE32(header + FileHeader::kPacketCount, static_cast<uint32_t>(info.framesWritten));
+    // 32-bit seconds since 1904, to 2040-02-06 06:28:15 UTC; later dates are
+    // kept modulo 2^32 like the format's own, and no reader takes frame times
+    // from it.
     StoreBE32(header + FileHeader::kCaptureDate, UnixTo1904(info.firstSeconds));
     StoreBE32(header + FileHeader::kStartTime, 0xFFFFFFFF);
     StoreBE32(header + FileHeader::kStopTime, 0xFFFFFFFF);
@@ -714,6 +718,7 @@ bool PeekWriter::WriteTaggedPacket(const TraceInfo& info, const FrameRecord& fra
         return false;
     }
     const uint32_t capturedLength = static_cast<uint32_t>(std::max(frame.capturedLength, 0));
+    // 64-bit nanoseconds since 1601: every frame time.
     const uint64_t time = NanosSince1601(frame);
     uint8_t entries[48];
     uint8_t* p = entries;

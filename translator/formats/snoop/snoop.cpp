@@ -165,6 +165,13 @@ bool SnoopWriter::WriteHeader(const TraceInfo&) {
 
 bool SnoopWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     using snoop::RecordHeader;
+    // The trailer's unsigned count runs from the earliest frame so far, which
+    // only an unstamped frame precedes; its 64 bits outlast any later time.
+    const int64_t sinceFirst =
+        (int64_t{frame.seconds} - info.firstSeconds) * 1000000 + frame.microseconds;
+    if (Extended() && !OffsetFits(format, info, sinceFirst, INT64_MAX)) {
+        return false;
+    }
     const bool ethernet = info.interfaceType == IF_ETHERNET;
     const bool complete = frame.capturedLength == frame.frameLength;
     int32_t lineLength = frame.frameLength;
@@ -186,6 +193,7 @@ bool SnoopWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     StoreBE32(record + RecordHeader::kLineLength, static_cast<uint32_t>(lineLength));
     StoreBE32(record + RecordHeader::kIncludedLength, static_cast<uint32_t>(included));
     StoreBE32(record + RecordHeader::kRecordLength, recordLength);
+    // Unsigned 32-bit Unix seconds: every frame time, 1970 to 2106.
     StoreBE32(record + RecordHeader::kSeconds, frame.seconds);
     StoreBE32(record + RecordHeader::kMicroseconds, frame.microseconds);
     MarkField(record, record + RecordHeader::kSeconds, 4);

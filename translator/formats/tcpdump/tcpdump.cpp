@@ -284,6 +284,7 @@ bool TcpdumpWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) 
     const uint32_t subSecond = options->pcapnanoseconds
                                    ? frame.microseconds * 1000 + frame.nanoseconds
                                    : frame.microseconds;
+    // Unsigned 32-bit Unix seconds: every frame time, 1970 to 2106.
     Store32(record + RecordHeader::kSeconds, frame.seconds, bigEndian);
     Store32(record + RecordHeader::kSubSecond, subSecond, bigEndian);
     Store32(record + RecordHeader::kIncludedLength, static_cast<uint32_t>(included), bigEndian);

@@ -262,6 +262,8 @@ bool TervoWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     }
     TervoFrame f{};
     f.linkType = static_cast<uint32_t>(linkType_);
+    // 32-bit seconds from the start, modulo 2^32: the library reads them back
+    // to every 32-bit Unix time, before or after the start.
     f.seconds = frame.seconds - startTime_;
     f.nanoseconds = frame.nanoseconds + frame.microseconds * 1000;
     f.capturedLength = static_cast<uint32_t>(frame.capturedLength);
