@@ -15,7 +15,6 @@
 #include "core/console_progress.h"
 #include "core/engine.h"
 #include "core/time_base.h"
-#include "formats/observer/observer.h"
 #include "formats/tcpdump/tcpdump.h"
 #include "support/files.h"
 #include "translator/frames.h"
@@ -209,20 +208,6 @@ TEST_F(CorpusRoundTrip, DominoAndLinkView) {
     // One capture has a cut frame whose line length needs 17 bits.
     EXPECT_GE(RoundTrip(corpus, FMT_DM, ThroughDomino), 38);
     EXPECT_GE(RoundTrip(corpus, FMT_LV, ThroughDomino), 38);
-}
-
-TEST(CorpusPeer, LaterObserverLayoutsAreReadWithoutHarm) {
-    REQUIRE_CORPUS();
-    int files = 0;
-    for (const auto& path : ListFiles(corpus + "/peer", ".observer.bfr")) {
-        ObserverReader reader;
-        bool opened = false;
-        for (const auto& f : ReadFrames(reader, path, &opened)) {
-            EXPECT_LE(static_cast<int32_t>(f.bytes.size()), f.frameLength) << path;
-        }
-        ++files;
-    }
-    EXPECT_GE(files, 11);
 }
 
 }  // namespace
