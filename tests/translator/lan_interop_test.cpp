@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "formats/netmon/netmon.h"
+#include "formats/observer/observer.h"
 #include "formats/snoop/snoop.h"
 #include "support/files.h"
 #include "translator/conversion.h"
@@ -195,6 +196,9 @@ TEST(LanInterop, TruncatedFilesEndCleanly) {
     }
     for (const auto& path : ListFiles(corpus + "/peer", ".snoop")) {
         SweepPrefixes<SnoopReader>(path, dir.path());
+    }
+    for (const auto& path : ListFiles(corpus + "/peer", ".observer.bfr")) {
+        SweepPrefixes<ObserverReader>(path, dir.path());
     }
     Conversion c;
     ASSERT_TRUE(c.Convert(corpus + "/pcap/HSRP_election.pcap", FMT_SH));
