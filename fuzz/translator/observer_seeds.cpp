@@ -1,5 +1,6 @@
 // Seed corpus of the Observer reader: both length rules, every network type
-// and the radio block, built byte by byte, plus a file our writer produced.
+// and the radio block, the version-15 layout and a refused version, built
+// byte by byte, plus a file our writer produced.
 #include <filesystem>
 #include <string>
 
@@ -29,6 +30,9 @@ int main(int argc, char** argv) {
                            {{64, 5, RampFrame(60), 0, {0, 0, 22, 6, 0, 70, 0, 0}},
                             {30, 6, RampFrame(30), 0, {0, 0, 2, 1, 9, 40, 0, 0}}})
                   .data());
+    WriteFile(dir + "/version15.bfr", ObserverFile15(packets).data());
+    WriteFile(dir + "/version9.bfr",
+              ObserverFile("ObserverPktBufferVersion=9.00", 0, packets).data());
 
     translator::WriteConvertedSeeds(dir, {translator::FMT_OB});
     return 0;

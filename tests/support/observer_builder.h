@@ -61,6 +61,31 @@ inline Bytes ObserverFile(const std::string& headerText, uint8_t network,
     return b;
 }
 
+// A version-15 Ethernet file: the version text, the offset of the first packet
+// and one time-information element (UTC), then each packet as a 48-byte header
+// and its frame bytes; times are milliseconds since 2000-01-01.
+inline Bytes ObserverFile15(const std::vector<ObserverPacket>& packets) {
+    Bytes b;
+    b.fixedText("ObserverPktBufferVersion=15.00", 32).le16(48).u8(0).u8(1);
+    b.le16(4).le16(12).le32(0).le32(1);
+    for (size_t i = 0; i < packets.size(); ++i) {
+        const ObserverPacket& p = packets[i];
+        const auto stored = static_cast<uint16_t>(p.bytes.size());
+        b.le32(0x88888888)
+            .le32(0)
+            .le16(stored)
+            .le16(static_cast<uint16_t>(p.lineLength))
+            .le16(48)
+            .le16(static_cast<uint16_t>(48 + stored))
+            .zeros(8)
+            .le64(i)
+            .le64(i)
+            .le64(uint64_t{p.milliseconds} * 1000000)
+            .append(p.bytes);
+    }
+    return b;
+}
+
 inline const std::string kObserverVersion4 =
     "ObserverPktBufferVersion=4.00LocalAddressTable\\Local Address Table.adr";
 

@@ -1,9 +1,10 @@
-// NetMon and snoop files against real captures and an independent reader.
+// NetMon, snoop and Observer files against real captures and an independent reader.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "formats/netmon/netmon.h"
+#include "formats/observer/observer.h"
 #include "formats/snoop/snoop.h"
 #include "support/files.h"
 #include "translator/conversion.h"
@@ -43,10 +44,12 @@ FrameSummary WithAddedFcs(FrameSummary f) {
     return f;
 }
 
+constexpr uint32_t kObserverEpoch = 946684800;  // 2000-01-01 00:00:00 UTC
+
 TEST(LanInterop, PeerFilesGiveTheSourceFramesWithTheirFcs) {
     REQUIRE_CORPUS();
     int files = 0;
-    for (const char* suffix : {".netmon2.cap", ".snoop"}) {
+    for (const char* suffix : {".netmon2.cap", ".snoop", ".observer.bfr"}) {
         for (const auto& peer : ListFiles(corpus + "/peer", suffix)) {
             const std::string name = BaseName(peer);
             const std::string source =
@@ -54,13 +57,19 @@ TEST(LanInterop, PeerFilesGiveTheSourceFramesWithTheirFcs) {
             Conversion c;
             ASSERT_TRUE(c.Convert(peer, FMT_TD)) << peer;
             std::vector<FrameSummary> expected;
-            for (const auto& f : SourceFrames(source))
+            for (auto f : SourceFrames(source)) {
+                // Observer counts time from 2000: the peer stored earlier times as that epoch.
+                if (strcmp(suffix, ".observer.bfr") == 0 && f.seconds < kObserverEpoch) {
+                    f.seconds = kObserverEpoch;
+                    f.microseconds = 0;
+                }
                 expected.push_back(WithAddedFcs(f));
+            }
             EXPECT_EQ(c.OutputFrames(), expected) << peer;
             ++files;
         }
     }
-    EXPECT_GE(files, 22);
+    EXPECT_GE(files, 34);
 }
 
 // Frames as tshark reads them, through a pcap it writes.
@@ -187,6 +196,9 @@ TEST(LanInterop, TruncatedFilesEndCleanly) {
     }
     for (const auto& path : ListFiles(corpus + "/peer", ".snoop")) {
         SweepPrefixes<SnoopReader>(path, dir.path());
+    }
+    for (const auto& path : ListFiles(corpus + "/peer", ".observer.bfr")) {
+        SweepPrefixes<ObserverReader>(path, dir.path());
     }
     Conversion c;
     ASSERT_TRUE(c.Convert(corpus + "/pcap/HSRP_election.pcap", FMT_SH));

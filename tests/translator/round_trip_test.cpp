@@ -15,7 +15,6 @@
 #include "core/console_progress.h"
 #include "core/engine.h"
 #include "core/time_base.h"
-#include "formats/observer/observer.h"
 #include "formats/tcpdump/tcpdump.h"
 #include "support/files.h"
 #include "translator/frames.h"
@@ -214,20 +213,6 @@ TEST_F(CorpusRoundTrip, DominoAndLinkView) {
     // have frames before the first or more than 38 hours after it.
     EXPECT_GE(RoundTrip(corpus, FMT_DM, ThroughDomino), 36);
     EXPECT_GE(RoundTrip(corpus, FMT_LV, ThroughDomino), 36);
-}
-
-TEST(CorpusPeer, LaterObserverLayoutsAreReadWithoutHarm) {
-    REQUIRE_CORPUS();
-    int files = 0;
-    for (const auto& path : ListFiles(corpus + "/peer", ".observer.bfr")) {
-        ObserverReader reader;
-        bool opened = false;
-        for (const auto& f : ReadFrames(reader, path, &opened)) {
-            EXPECT_LE(static_cast<int32_t>(f.bytes.size()), f.frameLength) << path;
-        }
-        ++files;
-    }
-    EXPECT_GE(files, 11);
 }
 
 }  // namespace

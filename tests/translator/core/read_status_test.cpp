@@ -61,6 +61,9 @@ Edit CutBy(size_t count) {
 Edit PutLE32(size_t offset, uint32_t value) {
     return [=](std::vector<uint8_t>& bytes) { StoreLE32(bytes.data() + offset, value); };
 }
+Edit PutLE16(size_t offset, uint16_t value) {
+    return [=](std::vector<uint8_t>& bytes) { StoreLE16(bytes.data() + offset, value); };
+}
 Edit PutBE32(size_t offset, uint32_t value) {
     return [=](std::vector<uint8_t>& bytes) { StoreBE32(bytes.data() + offset, value); };
 }
@@ -208,6 +211,19 @@ const Case kCases[] = {
      },
      // 113-byte header, packets of 44 + 100 + 4 bytes.
      {{"data", CutBy(14), 2}, {"packet header", CutTo(113 + 2 * 148 + 5), 2}}},
+    {"observer 15",
+     Make<ObserverReader>(),
+     [](const TempDir& dir) {
+         std::vector<ObserverPacket> packets;
+         for (size_t i = 0; i < kFrames; ++i)
+             packets.emplace_back(kLength + 4, static_cast<uint32_t>(i), Frame(i));
+         return Write(dir, ObserverFile15(packets));
+     },
+     // 48-byte header, packets of 48 + 100 bytes with their offsets at 12 and 14.
+     {{"data", CutBy(14), 2},
+      {"data inside the packet header", PutLE16(48 + 148 + 12, 40), 1},
+      {"next packet inside the data", PutLE16(48 + 14, 100), 0},
+      {"next packet past the end", PutLE16(48 + 2 * 148 + 14, 149), 2}}},
     {"quillon",
      Make<QuillonReader>(),
      [](const TempDir& dir) {

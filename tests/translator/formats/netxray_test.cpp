@@ -348,7 +348,7 @@ TEST(NetXRayWriter, StatusDirectionAndRadioFields) {
     auto r = RecordOf(wan, FRAME_DIR_EQ | FRAME_CRC_ERROR);
     EXPECT_EQ(LoadLE16(r.data() + 8), 28);  // FCS-16 left out
     EXPECT_EQ(LoadLE32(r.data() + 20), 0x00800000u);
-    EXPECT_EQ(LoadLE32(r.data() + 24), 1u);
+    EXPECT_EQ(LoadLE32(r.data() + 24), 0x0109u);  // PPP mark and direction
     r = RecordOf(wan, FRAME_DIR_LN | FRAME_CRC_ERROR | FRAME_OTHER_ERROR);
     EXPECT_EQ(LoadLE16(r.data() + 8), 30);  // another error: no FCS to leave out
     EXPECT_EQ(LoadLE32(r.data() + 20), 3u);

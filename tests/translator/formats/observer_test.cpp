@@ -11,6 +11,7 @@
 #include "support/files.h"
 #include "support/observer_builder.h"
 #include "support/pcap_builder.h"
+#include "translator/conversion.h"
 #include "translator/day_base.h"
 #include "translator/frames.h"
 
@@ -103,6 +104,18 @@ TEST(ObserverReader, VersionNumberParsing) {
     EXPECT_EQ(version(std::string(112, 'O') + "="), 0);
     EXPECT_EQ(version(std::string(111, 'O') + "=7"), 7);
     EXPECT_EQ(version("Observer=" + std::string(104, '9')), 999999999);  // stops before overflowing
+}
+
+TEST(ObserverReader, OtherLayoutsAreRefusedByVersion) {
+    for (const auto& [header, text] :
+         {std::pair{"ObserverPktBufferVersion=9.00",
+                    "Observer file version 9 is not supported.\r\n"},
+          std::pair{"ObserverPktBufferVersion=16.00",
+                    "Observer file version 16 is not supported.\r\n"}}) {
+        Conversion c;
+        EXPECT_FALSE(c.Run(ObserverFile(header, 0, {{64, 0, RampFrame(60)}}))) << header;
+        EXPECT_STREQ(c.quiet.Messages(), text);
+    }
 }
 
 TEST(ObserverReader, RuntsAreExtendedWithZerosUnlessErrored) {

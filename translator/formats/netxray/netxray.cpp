@@ -345,10 +345,12 @@ bool NetXRayWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) 
     }
     if (frame.flags & FRAME_DIR_EQ)
         record[RecordHeader::kFrameInfo] |= netxray::kFrameInfoDirection;
-    if (info.wanType == WAN_ISDN) {
-        StoreLE32(record + RecordHeader::kFrameInfo,
-                  LoadLE32(record + RecordHeader::kFrameInfo) | netxray::kFrameInfoIsdn);
-    }
+    // Encapsulation 6 covers ISDN and PPP alike: the mark tells the reader which.
+    const uint32_t wanMark = info.wanType == WAN_ISDN  ? netxray::kFrameInfoIsdn
+                             : info.wanType == WAN_PPP ? netxray::kFrameInfoPpp
+                                                       : 0;
+    StoreLE32(record + RecordHeader::kFrameInfo,
+              LoadLE32(record + RecordHeader::kFrameInfo) | wanMark);
 
     MarkField(record, record + RecordHeader::kTimeStamp, 8);
     return WriteBytes(record, sizeof record) && WriteBytes(frame.data.get(), storedLength) &&

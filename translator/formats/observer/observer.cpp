@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cinttypes>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -79,26 +80,116 @@ bool ObserverReader::Open(const std::string& path) {
     info.Reset();
     nextOffset_ = 0;
     backLink_ = 0;
+    localTime_ = false;
     if (!FileTraceReader::Open(path)) {
         return false;
     }
-    uint8_t header[observer::FileHeader::kSize];
-    uint8_t packet[observer::PacketHeader::kSize];
-    if (!ReadBytes(header, sizeof header) ||
-        memcmp(header, observer::kMagic, sizeof observer::kMagic) != 0 ||
-        !ReadBytes(packet, sizeof packet)) {
+    // A version-15 header can be shorter than the older fixed one.
+    uint8_t header[observer::FileHeader::kSize] = {};
+    const auto headerBytes = static_cast<size_t>(std::min<int64_t>(fileSize, sizeof header));
+    if (headerBytes < sizeof observer::kMagic || !ReadBytes(header, headerBytes) ||
+        memcmp(header, observer::kMagic, sizeof observer::kMagic) != 0) {
         Close();
         return false;
     }
     dayBase_ = DayBase(static_cast<uint32_t>(time(nullptr)));
     version_ = ObserverVersion(header);
     version4_ = version_ >= observer::kVersion4;
-    if (!ParseFirstPacket(packet)) {
+    if (version_ == observer::kVersion15) {
+        if (!OpenVersion15(header)) {
+            Close();
+            return false;
+        }
+        return true;
+    }
+    if (version_ > observer::kVersion4) {
+        // Recognised, so that the first read can refuse it by name.
+        info.format = FMT_OB;
+        info.interfaceType = IF_ETHERNET;
+        info.lineRate = DefaultLineRate(info.interfaceType, 0);
+        info.startTime = dayBase_;
+        return true;
+    }
+    uint8_t packet[observer::PacketHeader::kSize];
+    if (headerBytes < sizeof header || !ReadBytes(packet, sizeof packet) ||
+        !ParseFirstPacket(packet)) {
         Close();
         return false;
     }
     nextOffset_ = observer::FileHeader::kSize;
     return true;
+}
+
+bool ObserverReader::OpenVersion15(const uint8_t* header) {
+    using observer::FileHeader15;
+    using observer::PacketHeader15;
+    const uint32_t firstPacket = (uint32_t{header[FileHeader15::kFirstPacketHigh]} << 16) |
+                                 LoadLE16(header + FileHeader15::kFirstPacket);
+    uint8_t packet[PacketHeader15::kSize];
+    if (firstPacket < FileHeader15::kSize || firstPacket + int64_t{sizeof packet} > fileSize ||
+        !ReadsLocalTime(header, firstPacket) || !file.Seek(firstPacket) ||
+        !ReadBytes(packet, sizeof packet)) {
+        return false;
+    }
+    info.interfaceType = InterfaceOfNetwork(packet[PacketHeader15::kNetworkType]);
+    if (info.interfaceType == IF_UNKNOWN) {
+        return false;
+    }
+    info.format = FMT_OB;
+    info.lineRate = DefaultLineRate(info.interfaceType, 0);
+    TimeOfPacket15(LoadLE64(packet + PacketHeader15::kTimestamp));
+    info.startTime = frame.seconds;
+    frame.Reset();
+    nextOffset_ = firstPacket;
+    return true;
+}
+
+// Walks the header's information elements, which must all end before the
+// first packet; the time-information element tells local time from UTC.
+bool ObserverReader::ReadsLocalTime(const uint8_t* header, uint32_t firstPacket) {
+    using observer::Tlv;
+    int64_t offset = observer::FileHeader15::kSize;
+    for (int i = 0; i < header[observer::FileHeader15::kTlvCount]; ++i) {
+        uint8_t head[Tlv::kHeadSize];
+        if (offset + Tlv::kHeadSize > firstPacket || !file.Seek(offset) ||
+            !ReadBytes(head, sizeof head)) {
+            return false;
+        }
+        const uint16_t length = LoadLE16(head + Tlv::kLength);
+        if (length < Tlv::kHeadSize || offset + length > firstPacket) {
+            return false;
+        }
+        uint8_t format[4];
+        if (LoadLE16(head + Tlv::kType) == observer::kTlvTimeInfo &&
+            length >= Tlv::kHeadSize + int{sizeof format}) {
+            if (!file.Seek(offset + length - int{sizeof format}) ||
+                !ReadBytes(format, sizeof format)) {
+                return false;
+            }
+            localTime_ = LoadLE32(format) == observer::kTimeLocal;
+        }
+        offset += length;
+    }
+    return true;
+}
+
+void ObserverReader::TimeOfPacket15(uint64_t nanoseconds) {
+    constexpr uint64_t kBillion = 1000000000ull;
+    const auto sinceEpoch =
+        static_cast<uint32_t>(observer::kSeconds1970To2000 + nanoseconds / kBillion);
+    frame.seconds = sinceEpoch;
+    if (localTime_) {
+        // The stored clock reading, taken as a local date and time.
+        const time_t wall = sinceEpoch;
+        struct tm t {};
+        if (gmtime_r(&wall, &t) != nullptr) {
+            frame.seconds = LocalTimeToUnix(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour,
+                                            t.tm_min, t.tm_sec);
+        }
+    }
+    const uint64_t fraction = nanoseconds % kBillion;
+    frame.microseconds = static_cast<uint32_t>(fraction / 1000);
+    frame.nanoseconds = static_cast<uint32_t>(fraction % 1000);
 }
 
 bool ObserverReader::ParseFirstPacket(const uint8_t* packet) {
@@ -116,6 +207,15 @@ bool ObserverReader::ParseFirstPacket(const uint8_t* packet) {
 bool ObserverReader::ReadNextFrame() {
     using observer::PacketHeader;
     using observer::RadioBlock;
+    if (version_ == observer::kVersion15) {
+        return ReadPacket15();
+    }
+    if (version_ > observer::kVersion4) {
+        char text[64];
+        snprintf(text, sizeof text, "Observer file version %d is not supported.\r\n", version_);
+        ReportReadFailure(text);
+        return false;
+    }
     frame.Reset();
     const int64_t offset = nextOffset_;
     nextOffset_ = 0;
@@ -176,6 +276,58 @@ bool ObserverReader::ReadNextFrame() {
     } else {
         backLink_ = next;
     }
+    return true;
+}
+
+bool ObserverReader::ReadPacket15() {
+    using observer::PacketHeader15;
+    frame.Reset();
+    const int64_t offset = nextOffset_;
+    // The last packet links to the end of the file.
+    if (offset == 0 || offset == fileSize) {
+        return false;
+    }
+    nextOffset_ = 0;
+    uint8_t packet[PacketHeader15::kSize];
+    if (!file.Seek(offset) || !ReadPart(packet, sizeof packet, "packet header")) {
+        return false;
+    }
+    const int64_t number = info.framesRead + 1;
+    const uint16_t dataOffset = LoadLE16(packet + PacketHeader15::kDataOffset);
+    const uint16_t next = LoadLE16(packet + PacketHeader15::kNextOffset);
+    const uint16_t stored = LoadLE16(packet + PacketHeader15::kCapturedLength);
+    if (dataOffset < PacketHeader15::kSize) {
+        return Damaged("the data of frame %" PRId64 " starts at %u, inside its %d-byte header",
+                       number, dataOffset, PacketHeader15::kSize);
+    }
+    if (next < dataOffset + stored) {
+        return Damaged("frame %" PRId64 " links to the next packet at %u, inside its %u bytes",
+                       number, next, dataOffset + stored);
+    }
+    if (FrameTooLong(stored)) {
+        return TooLong(stored);
+    }
+    if (offset + dataOffset + stored > fileSize) {
+        return CutShort("data", stored, fileSize - offset - dataOffset);
+    }
+    if (offset + next > fileSize) {
+        return Damaged("frame %" PRId64 " links to the next packet at %" PRId64
+                       ", past the end of the file",
+                       number, offset + next);
+    }
+    uint8_t* bytes =
+        frame.SetData(nullptr, std::max<int32_t>(stored, kEthernetMinFrame) + kEthernetFcsSize);
+    if (!file.Seek(offset + dataOffset) || !ReadPart(bytes, stored, "data")) {
+        return false;
+    }
+    TimeOfPacket15(LoadLE64(packet + PacketHeader15::kTimestamp));
+    frame.nonData = packet[PacketHeader15::kPacketType] != observer::kPacketData;
+    if (info.interfaceType == IF_ETHERNET) {
+        CompleteEthernetFrame(LoadLE16(packet + PacketHeader15::kLineLength), stored);
+    } else {
+        frame.frameLength = frame.capturedLength = stored;
+    }
+    nextOffset_ = offset + next;
     return true;
 }
 

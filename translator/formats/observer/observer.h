@@ -63,6 +63,42 @@ enum PacketFlags : uint32_t {
 };
 
 constexpr int kVersion4 = 4;
+constexpr int kVersion15 = 15;
+
+// Version 15 replaces the fixed header by the version text, the offset of the
+// first packet and information elements (TLVs); packets carry their own offsets
+// and a date.
+struct FileHeader15 {
+    static constexpr int kSize = 36;
+    static constexpr int kFirstPacketHigh = 31;  // bits 16..23 of the offset
+    static constexpr int kFirstPacket = 32;      // u16, bits 0..15
+    static constexpr int kTlvCount = 35;
+};
+
+// Information element: u16 type, u16 length counting this head, the value.
+struct Tlv {
+    static constexpr int kHeadSize = 4;
+    static constexpr int kType = 0;
+    static constexpr int kLength = 2;
+};
+
+constexpr uint16_t kTlvTimeInfo = 4;
+// The time format, the element's last four bytes: 0 local time, 1 UTC.
+constexpr uint32_t kTimeLocal = 0;
+
+struct PacketHeader15 {
+    static constexpr int kSize = 48;
+    static constexpr int kCapturedLength = 8;  // u16
+    static constexpr int kLineLength = 10;     // u16, with the FCS on Ethernet
+    static constexpr int kDataOffset = 12;     // u16, from the packet start
+    static constexpr int kNextOffset = 14;     // u16, from the packet start
+    static constexpr int kNetworkType = 16;
+    static constexpr int kPacketType = 19;
+    static constexpr int kTimestamp = 40;  // u64, nanoseconds since 2000-01-01
+};
+
+constexpr uint8_t kPacketData = 0;  // other packet types carry no frame
+constexpr uint32_t kSeconds1970To2000 = 946684800u;
 
 }  // namespace observer
 
@@ -79,12 +115,17 @@ private:
     bool ReadNextFrame() override;
 
     bool ParseFirstPacket(const uint8_t* packet);
+    bool OpenVersion15(const uint8_t* header);
+    bool ReadsLocalTime(const uint8_t* header, uint32_t firstPacket);
+    bool ReadPacket15();
+    void TimeOfPacket15(uint64_t nanoseconds);
     void CompleteEthernetFrame(uint32_t lineLength, uint32_t stored);
 
     int64_t nextOffset_ = 0;  // 0: the chain has ended
     uint32_t backLink_ = 0;   // a link of the last packet that points back
     int version_ = 0;
     bool version4_ = false;
+    bool localTime_ = false;  // version 15 packet times are local, not UTC
     uint32_t dayBase_ = 0;
 };
 
