@@ -226,6 +226,15 @@ TEST(NetXRayReader, LengthRules) {
     EXPECT_EQ(r.frames[1].frameLength, 84);
     EXPECT_EQ(r.frames[1].bytes, WithFcs(RampFrame(80)));
 
+    // Other LANs get a zero FCS, not the bytes a longer frame left in the buffer.
+    XrHeader tokenRing;
+    tokenRing.networkType = 1;
+    XrRead t(NetXRayFile(tokenRing, {{0, RampFrame(200)}, {0, RampFrame(60)}}));
+    ASSERT_EQ(t.frames.size(), 2u);
+    std::vector<uint8_t> zeroFcs = RampFrame(60);
+    zeroFcs.resize(64);
+    EXPECT_EQ(t.frames[1].bytes, zeroFcs);
+
     XrHeader single;
     single.singleLength = 1;
     single.frameCount = 1;

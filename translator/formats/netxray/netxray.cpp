@@ -287,6 +287,10 @@ bool NetXRayReader::ReadData(int32_t lineLength, int32_t storedLength) {
             frame.StoreCrc32(!(frame.flags & FRAME_CRC_ERROR));
         } else if (info.wanType != WAN_NONE && !(frame.flags & FRAME_OTHER_ERROR)) {
             frame.StoreFcs16(!(frame.flags & FRAME_CRC_ERROR));
+        } else if (info.wanType == WAN_NONE) {
+            // Token Ring, FDDI and 802.11 get their FCS room zeroed, never the
+            // bytes of an earlier frame.
+            frame.StoreCrc32(false);
         }
     }
     return true;
