@@ -37,6 +37,7 @@
 #include "option_dialogs.h"
 #include "paths.h"
 #include "progress_dialogs.h"
+#include "window_icon.h"
 
 namespace translator::ui {
 
@@ -583,6 +584,7 @@ void MainWindow::ShowAbout() {
 
 int RunWindow(int argc, char** argv) {
     QApplication application(argc, argv);
+    QApplication::setWindowIcon(WindowIcon());
     MainWindow window(SettingsPath(ProgramPath()));
     window.show();
     application.exec();
