@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the runtime part of the build into a temporary root, where the
-# translator finds the libraries by their versioned names.
+# Installs the build into a temporary root: first the runtime part alone, as
+# the runtime package has it, where the translator finds the libraries by
+# their versioned names; then the development files, against which a C
+# program is built through pkg-config.
 # install_test.sh BUILD SAMPLE LIBDIR CC SANITIZE(ON|OFF)
 set -euo pipefail
 build=$1
@@ -34,4 +36,30 @@ LD_LIBRARY_PATH=$libpath "$installed/bin/translator" "$sample" "$root/sample.tv"
   >"$root/report-tv.txt"
 grep -q "^Conversion completed:" "$root/report-tv.txt"
 
-echo "installed: the translator runs through the versioned libraries"
+# The shell completion offers the format codes that the program lists.
+(
+  . "$installed/share/bash-completion/completions/translator"
+  COMP_WORDS=("$installed/bin/translator" in.pcap out.txt t)
+  COMP_CWORD=3
+  # Completion functions run without errexit, as a "||" list runs them.
+  _translator "${COMP_WORDS[0]}" t out.txt || exit 1
+  printf '%s\n' "${COMPREPLY[@]}" >"$root/completions.txt"
+  grep -qx TD "$root/completions.txt"
+  grep -qx TV "$root/completions.txt"
+  [ -z "$(grep -v '^T' "$root/completions.txt")" ]
+)
+
+DESTDIR="$root" cmake --install "$build" --prefix $prefix --component dev >/dev/null
+flags=(-std=c11 -Wall -Wextra -Werror)
+[ "$sanitize" = ON ] && flags+=(-fsanitize=address,undefined)
+export PKG_CONFIG_LIBDIR=$installed/$libdir/pkgconfig PKG_CONFIG_SYSROOT_DIR=$root
+read -ra pkg_flags <<<"$(pkg-config --cflags --libs veltrix-tervo veltrix-meridel veltrix-vantor)"
+# The headers serve C++ programs too.
+for source in "$here"/c_client/*.c; do
+  c++ -x c++ -std=c++20 -Wall -Wextra -Werror -fsyntax-only "${pkg_flags[@]}" "$source"
+done
+"$cc" "${flags[@]}" "$here"/c_client/*.c "${pkg_flags[@]}" -o "$root/c_client"
+frames=$(sed -n 's/^Data Frames Written: *\t\([0-9]*\).*/\1/p' "$root/report-tv.txt")
+[ "$(LD_LIBRARY_PATH="$installed/$libdir" "$root/c_client" "$root/sample.tv" "$root/sample.dat" \
+      "$sample")" = "$frames $frames 1" ]
+echo "installed, and a C program built against the installed libraries"
