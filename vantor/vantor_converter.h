@@ -1,6 +1,8 @@
 // Exported interface of libVantorConverter.so: reads Vantor capture files and
 // the tester's text listings block by block, and writes Vantor capture files.
-// One file is open at a time.
+// One file is open at a time. ReadFramesFromFile and AddFrameToFile share
+// their names, not their signatures, with libMeridelDLL.so: one translation
+// unit includes one of the two headers.
 #pragma once
 
 #include <stdint.h>

@@ -15,16 +15,17 @@ constexpr uint16_t kNewClassTag = 0xFFFF;
 constexpr char kClassName[] = "CBasicConfig";
 constexpr size_t kClassNameLength = sizeof kClassName - 1;
 
+// Fields are stored in place at the end of the record: inserting them from a
+// local array sends GCC's range-insert path through a reallocation that its
+// overflow check misreads.
 void Put16(std::vector<uint8_t>& out, uint16_t v) {
-    uint8_t b[2];
-    StoreLE16(b, v);
-    out.insert(out.end(), b, b + 2);
+    out.resize(out.size() + 2);
+    StoreLE16(out.data() + out.size() - 2, v);
 }
 
 void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    uint8_t b[4];
-    StoreLE32(b, v);
-    out.insert(out.end(), b, b + 4);
+    out.resize(out.size() + 4);
+    StoreLE32(out.data() + out.size() - 4, v);
 }
 
 }  // namespace

@@ -14,7 +14,10 @@ inline std::string HexText(const std::vector<uint8_t>& bytes) {
     for (uint8_t b : bytes) {
         char pair[4];
         std::snprintf(pair, sizeof pair, "%02X", b);
-        text += (text.empty() ? "" : " ") + std::string(pair);
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += pair;
     }
     return text;
 }

@@ -35,6 +35,7 @@
 #include "option_dialogs.h"
 #include "paths.h"
 #include "progress_dialogs.h"
+#include "window_icon.h"
 
 namespace translator::ui {
 
@@ -565,6 +566,7 @@ void MainWindow::ShowAbout() {
 
 int RunWindow(int argc, char** argv) {
     QApplication application(argc, argv);
+    QApplication::setWindowIcon(WindowIcon());
     MainWindow window(SettingsPath(ProgramPath()));
     window.show();
     application.exec();

@@ -16,9 +16,11 @@ constexpr const char* kErrorTexts[] = {
     "UNKOWN_FORMAT",
 };
 
+// The two-letter name is held in the row, so copying it out has a known
+// length (a pointer of unknown length makes GCC suspect an overlapping copy).
 struct FormatRow {
     int32_t id;
-    const char* name;
+    char name[3];
 };
 
 // Trial order of the parser factory.

@@ -2,16 +2,24 @@
 
 // The plain-C interface of libMeridelDLL.so, shared by the library and every
 // program that loads it, so that both sides agree on each record and signature.
-#include <cstddef>
-#include <cstdint>
+// ReadFramesFromFile and AddFrameToFile share their names, not their
+// signatures, with libVantorConverter.so: one translation unit includes one
+// of the two headers.
+#include <stddef.h>
+#include <stdint.h>
+#ifndef __cplusplus
+#include <assert.h>
+#endif
 
 #define MERIDEL_EXPORT __attribute__((visibility("default")))
 
+#ifdef __cplusplus
 extern "C" {
+#endif
 
 // Describes a capture file: filled by the caller for Create and Update, by the
 // library for Open. The caller allocates it.
-struct FileConfigInfo {
+typedef struct FileConfigInfo {
     int32_t fileType;
     int32_t fileKind;
     int32_t lineCode;
@@ -24,10 +32,10 @@ struct FileConfigInfo {
     int32_t extensionLength;
     // Opened files: a copy owned by the caller, released with FreeMeridelBuffer.
     uint8_t* extension;
-};
+} FileConfigInfo;
 
 // Opaque: owned by the library from Create or Open until Close.
-struct CaptureFileHandle;
+typedef struct CaptureFileHandle CaptureFileHandle;
 
 MERIDEL_EXPORT CaptureFileHandle* CreateMeridelFile(const char* path, uint32_t expectedFrames,
                                                     FileConfigInfo* info);
@@ -49,8 +57,11 @@ MERIDEL_EXPORT void FreeMeridelBuffer(void* buffer);
 // parses past the end of a block; 0 for null.
 MERIDEL_EXPORT size_t MeridelBufferSize(const void* buffer);
 
+#ifdef __cplusplus
 }  // extern "C"
+#endif
 
-static_assert(offsetof(FileConfigInfo, description) == 32);
-static_assert(offsetof(FileConfigInfo, extensionLength) == 132);
-static_assert(sizeof(char*) != 8 || offsetof(FileConfigInfo, extension) == 136);
+static_assert(offsetof(FileConfigInfo, description) == 32, "FileConfigInfo layout");
+static_assert(offsetof(FileConfigInfo, extensionLength) == 132, "FileConfigInfo layout");
+static_assert(sizeof(char*) != 8 || offsetof(FileConfigInfo, extension) == 136,
+              "FileConfigInfo layout");

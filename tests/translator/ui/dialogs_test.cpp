@@ -22,6 +22,7 @@
 #include "ui/option_dialogs.h"
 #include "ui/paths.h"
 #include "ui/progress_dialogs.h"
+#include "ui/window_icon.h"
 #include "ui_support.h"
 
 namespace translator::ui {
@@ -265,6 +266,15 @@ TEST(CProgressMultiDlg, DotsAndCompletionBlock) {
                   "\n.\nConversion completed:\n"
                   "Data Frames Written:  \t5\nNon Data Frames Read: \t0\n"
                   "Frame Bytes Read:     \t300 bytes\nTrace Duration:       \t01:02:05.000000\n");
+}
+
+// The icon is linked into the program (a static library's resources are easily
+// lost) and drawn without an image plugin.
+TEST(WindowIcon, DrawsTheEmbeddedSvg) {
+    const QImage image = WindowIcon().pixmap(48).toImage();
+    ASSERT_EQ(image.size(), QSize(48, 48));
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(image.pixel(24, 4)), 255);
 }
 
 }  // namespace

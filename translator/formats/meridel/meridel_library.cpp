@@ -1,20 +1,12 @@
 #include "meridel_library.h"
 
-#include <string>
-
-#include "core/settings.h"
+#include "core/shared_library.h"
 
 namespace translator {
 
 bool MeridelLibrary::Load() {
     Release();
-    const std::string folder = ProgramFolder();
-    if (!folder.empty()) {
-        module_ = dlopen((folder + kFileName).c_str(), RTLD_NOW | RTLD_LOCAL);
-    }
-    if (module_ == nullptr) {
-        module_ = dlopen(kFileName, RTLD_NOW | RTLD_LOCAL);
-    }
+    module_ = OpenSuiteLibrary(kVersionedName, kFileName);
     return module_ != nullptr;
 }
 

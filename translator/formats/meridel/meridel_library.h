@@ -7,9 +7,10 @@
 namespace translator {
 
 // The Meridel library loaded at run time: from the program's own folder
-// first, then by plain name through the loader's search path.
+// first, then through the loader's search path.
 class MeridelLibrary {
 public:
+    static constexpr const char* kVersionedName = "libMeridelDLL.so.1";
     static constexpr const char* kFileName = "libMeridelDLL.so";
 
     MeridelLibrary() = default;

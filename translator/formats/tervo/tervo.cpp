@@ -6,7 +6,7 @@
 #include <cinttypes>
 #include <cstring>
 
-#include "core/settings.h"
+#include "core/shared_library.h"
 #include "tervo_file.h"
 
 namespace translator {
@@ -76,11 +76,7 @@ void CopyText(char* destination, size_t size, const char* source, size_t sourceS
 
 bool TervoLibrary::Load() {
     if (handle_ == nullptr) {
-        const std::string beside = ProgramFolder() + kFileName;
-        handle_ = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
-    }
-    if (handle_ == nullptr) {
-        handle_ = dlopen(kFileName, RTLD_NOW | RTLD_LOCAL);
+        handle_ = OpenSuiteLibrary(kVersionedName, kFileName);
     }
     return handle_ != nullptr;
 }

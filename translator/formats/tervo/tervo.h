@@ -13,6 +13,7 @@ namespace translator {
 // functions are bound by name when they are used.
 class TervoLibrary {
 public:
+    static constexpr const char kVersionedName[] = "libTervo.so.1";
     static constexpr const char kFileName[] = "libTervo.so";
 
     TervoLibrary() = default;

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Builds the two Debian packages in one cpack run and checks them as a
+# packager would: control fields, the files each holds, and lintian's verdict
+# when lintian is installed.
+# package_test.sh BUILD LIBDIR
+set -euo pipefail
+build=$1
+libdir=usr/$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+(cd "$build" && cpack -G DEB -B "$work" >/dev/null)
+runtime=$(ls "$work"/veltrix-translator_*.deb)
+dev=$(ls "$work"/veltrix-translator-dev_*.deb)
+
+fail() {
+  echo "$*" >&2
+  exit 1
+}
+field() { dpkg-deb --field "$1" "$2"; }
+member() { dpkg-deb --fsys-tarfile "$1" | tar -xO "./$2"; }
+
+# Depends comes from the binaries: the window's Qt libraries among them.
+depends=$(field "$runtime" Depends)
+sed 's/ *([^)]*)//g; s/, */\n/g' <<<"$depends" >"$work/depends.txt"
+for package in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 zlib1g libstdc++6; do
+  grep -qxF "$package" "$work/depends.txt" || fail "Depends lacks $package: $depends"
+done
+[ "$(field "$runtime" Section)" = net ] || fail "Section: $(field "$runtime" Section)"
+version=$(field "$runtime" Version)
+[ "$(field "$dev" Depends)" = "veltrix-translator (= $version)" ] ||
+  fail "dev Depends: $(field "$dev" Depends)"
+member "$runtime" usr/share/doc/veltrix-translator/changelog.Debian.gz | gzip -dc | head -1 |
+  grep -qF "veltrix-translator ($version)" || fail "the changelog does not start at $version"
+# The pkg-config files name the prefix the package installs under.
+member "$dev" "$libdir/pkgconfig/veltrix-tervo.pc" | grep -qx "prefix=/usr" ||
+  fail "veltrix-tervo.pc does not name /usr"
+
+# holds PACKAGE PATH...: each path is in the package; "A -> B" is a link.
+holds() {
+  local package=$1 path
+  shift
+  dpkg-deb --contents "$package" | sed 's/^.* \.\//\//' >"$work/contents.txt"
+  for path; do
+    grep -qxF -- "$path" "$work/contents.txt" || fail "$(basename "$package") lacks $path"
+  done
+}
+runtime_files=(/usr/bin/translator /usr/bin/st2tcpdump /usr/bin/st2mergedtcpdump
+  /usr/share/veltrix-translator/Translator.html
+  /usr/share/applications/veltrix-translator.desktop
+  /usr/share/icons/hicolor/scalable/apps/veltrix-translator.svg
+  /usr/share/bash-completion/completions/translator
+  /usr/share/doc/veltrix-translator/copyright)
+dev_files=(/usr/include/veltrix/tervo_file.h /usr/include/veltrix/meridel_api.h
+  /usr/include/veltrix/vantor_converter.h /usr/share/doc/veltrix-translator-dev/copyright)
+for page in translator st2tcpdump st2mergedtcpdump; do
+  runtime_files+=("/usr/share/man/man1/$page.1.gz")
+done
+for library in libTervo libMeridelDLL libVantorConverter; do
+  runtime_files+=("/$libdir/$library.so.1.0.0" "/$libdir/$library.so.1 -> $library.so.1.0.0")
+  dev_files+=("/$libdir/$library.so -> $library.so.1")
+done
+for name in tervo meridel vantor; do
+  dev_files+=("/$libdir/pkgconfig/veltrix-$name.pc")
+done
+holds "$runtime" "${runtime_files[@]}"
+holds "$dev" "${dev_files[@]}"
+
+if command -v lintian >/dev/null; then
+  lintian --fail-on error "$runtime" "$dev"
+fi
+echo "packaged: $(basename "$runtime") $(basename "$dev")"
