@@ -24,8 +24,10 @@ std::string BaseName(const std::string& path) {
     return std::filesystem::path(path).filename().string();
 }
 
+// A pcap's frames as stored, without the FCS the tcpdump reader adds.
 std::vector<FrameSummary> SourceFrames(const std::string& pcap, TraceInfo* info = nullptr) {
     TcpdumpReader reader;
+    reader.options.pcapfcs = true;
     auto frames = ReadFrames(reader, pcap);
     if (info != nullptr)
         *info = reader.info;

@@ -19,6 +19,9 @@ struct ConvertOptions {
     bool pcapmodified = false;
     bool pcapremoveatm = false;
     bool pcapnanoseconds = false;
+    // Frames in pcap files carry their FCS: read and written as stored, as
+    // files written with the FCS inside need.
+    bool pcapfcs = false;
     bool offsetFile = false;
     bool hexdumpextended = false;
 };

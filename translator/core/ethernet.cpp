@@ -1,5 +1,7 @@
 #include "ethernet.h"
 
+#include <algorithm>
+
 namespace translator {
 
 void AddEthernetFcs(FrameRecord& frame, bool computeFcs, bool padRunt) {
@@ -14,6 +16,14 @@ void AddEthernetFcs(FrameRecord& frame, bool computeFcs, bool padRunt) {
     frame.frameLength += kEthernetFcsSize;
     frame.capturedLength += kEthernetFcsSize;
     frame.StoreCrc32(computeFcs);
+}
+
+int32_t LineLengthWithoutFcs(const FrameRecord& frame) {
+    return std::max(frame.frameLength - kEthernetFcsSize, 0);
+}
+
+int32_t CapturedWithoutFcs(const FrameRecord& frame) {
+    return std::clamp(frame.capturedLength, 0, LineLengthWithoutFcs(frame));
 }
 
 }  // namespace translator

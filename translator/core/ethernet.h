@@ -20,4 +20,10 @@ constexpr int32_t kEthernetMaxFrame = 1518;
 // buffer must hold the minimum frame and the FCS.
 void AddEthernetFcs(FrameRecord& frame, bool computeFcs, bool padRunt);
 
+// What a format that stores frames without their FCS keeps of a frame that
+// carries one: the line length less the FCS, and every captured byte before
+// the FCS. A cut frame never reached its FCS, so it keeps all it captured.
+int32_t LineLengthWithoutFcs(const FrameRecord& frame);
+int32_t CapturedWithoutFcs(const FrameRecord& frame);
+
 }  // namespace translator

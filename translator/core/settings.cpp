@@ -75,6 +75,7 @@ void ApplyPair(const std::string& key, const std::string& value, ConvertOptions&
         {"pcapmodified", &ConvertOptions::pcapmodified},
         {"pcapremoveatm", &ConvertOptions::pcapremoveatm},
         {"pcapnanoseconds", &ConvertOptions::pcapnanoseconds},
+        {"pcapfcs", &ConvertOptions::pcapfcs},
         {"hexdumpextended", &ConvertOptions::hexdumpextended},
     };
     for (const BoolKey& b : kBoolKeys) {
@@ -167,7 +168,13 @@ std::string FormatSettings(const ConvertOptions& o) {
                      o.sourcedir.substr(0, kMaxOptionText).c_str(),
                      o.destdir.substr(0, kMaxOptionText).c_str(),
                      o.format.substr(0, kMaxOptionText).c_str());
-    return std::string(text.data(), n < 0 ? 0 : std::min<size_t>(n, text.size() - 1));
+    std::string settings(text.data(), n < 0 ? 0 : std::min<size_t>(n, text.size() - 1));
+    // Written only when set, so that a file of default settings stays as
+    // every earlier version wrote it.
+    if (o.pcapfcs) {
+        settings += "pcapfcs=1\r\n";
+    }
+    return settings;
 }
 
 void SaveSettings(const std::string& path, const ConvertOptions& options) {

@@ -49,6 +49,11 @@ TcpDumpOptionDlg::TcpDumpOptionDlg(ConvertOptions& options, QWidget* parent)
     removeAtm_ = new QCheckBox("Remove ATM/AAL5 headers");
     removeAtm_->setObjectName("removeAtm");
     atmLayout->addWidget(removeAtm_);
+    auto* fcs = new QGroupBox("FCS Option");
+    auto* fcsLayout = new QVBoxLayout(fcs);
+    keepFcs_ = new QCheckBox("Frames carry their FCS (files written with it inside)");
+    keepFcs_->setObjectName("keepFcs");
+    fcsLayout->addWidget(keepFcs_);
 
     (options.pcapmodified      ? modified_
      : options.pcapnanoseconds ? nanoseconds_
@@ -56,11 +61,13 @@ TcpDumpOptionDlg::TcpDumpOptionDlg(ConvertOptions& options, QWidget* parent)
         ->setChecked(true);
     (options.pcapbyteswapped ? swapped_ : native_)->setChecked(true);
     removeAtm_->setChecked(options.pcapremoveatm);
+    keepFcs_->setChecked(options.pcapfcs);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(type);
     layout->addWidget(swap);
     layout->addWidget(atm);
+    layout->addWidget(fcs);
     layout->addWidget(OkCancel(this));
 }
 
@@ -69,6 +76,7 @@ void TcpDumpOptionDlg::accept() {
     options_.pcapmodified = modified_->isChecked();
     options_.pcapnanoseconds = nanoseconds_->isChecked();
     options_.pcapremoveatm = removeAtm_->isChecked();
+    options_.pcapfcs = keepFcs_->isChecked();
     QDialog::accept();
 }
 

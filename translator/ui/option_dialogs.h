@@ -30,6 +30,7 @@ private:
     QRadioButton* swapped_;
     QRadioButton* native_;
     QCheckBox* removeAtm_;
+    QCheckBox* keepFcs_;
 };
 
 // Picks the one probe unit of a Feldane recording that is converted.

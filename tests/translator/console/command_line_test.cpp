@@ -97,7 +97,7 @@ TEST(CommandLine, SingleFileReport) {
               "Conversion completed:\r\n"
               "Data Frames Written:  \t3\r\n"
               "Non Data Frames Read: \t0\r\n"
-              "Frame Bytes Read:     \t334 bytes\r\n"
+              "Frame Bytes Read:     \t346 bytes\r\n"
               "Trace Duration:       \t00:00:01.461784\r\n"
               "\r\n");
     EXPECT_TRUE(FileExists(t.dir.file("out.txt")));
@@ -260,11 +260,12 @@ TEST(CommandLine, FeldaneRecordingToNanosecondPcap) {
     EXPECT_NE(out.find("Notes:                \r\n\r\nVexor 1: Port A (Fast Ethernet)  ** Selected "
                        "for conversion\r\n\r\n"),
               std::string::npos);
-    // Merged in time order, with the nanoseconds.
+    // Merged in time order, with the nanoseconds; the recorder's frames end
+    // with their FCS, which pcap files leave out.
     EXPECT_EQ(ReadFile(t.dir.file("out.pcap")),
               PcapFile(0xA1B23C4D, false, 1,
-                       {{1000, 400, RampFrame(70), 0}, {1000, 500, RampFrame(60), 0}},
-                       PcapLayout::kStandard, 70)
+                       {{1000, 400, RampFrame(66), 0}, {1000, 500, RampFrame(56), 0}},
+                       PcapLayout::kStandard, 66)
                   .data());
 }
 

@@ -271,6 +271,7 @@ protected:
     void SetUp() override {
         engine_.SetSink(&quiet_);
         options_.offsetFile = true;
+        options_.pcapfcs = true;  // the sources' frames carry their FCS
     }
 
     TempDir dir_;
@@ -299,16 +300,16 @@ TEST_F(DominoWriterTest, WritesHeaderSectionsDataAndIndex) {
         .le16(358)
         .le16(4)
         .zeros(12);
-    const uint32_t index = 238 + 64 + 124 + 60;
+    const uint32_t index = 238 + 64 + 128 + 60;
     expected.text("FRAM").le32(index);
     for (const char* tag : {"NWST", "PRCL", "STAT", "DWIN", "STRC", "PTRL", "STOP"}) {
         expected.text(tag).le32(0);
     }
-    expected.zeros(96).append(RampFrame(64)).append(RampFrame(124, 3)).append(RampFrame(60, 5));
+    expected.zeros(96).append(RampFrame(64)).append(RampFrame(128, 3)).append(RampFrame(60, 5));
     expected.le32(index + 4).le32(3);
     expected.le32(238).le16(64).le16(0).le32(0).le32(3).le32(0x18);
-    expected.le32(238 + 64).le16(124).le16(1518).le32(1).le32(31253).le32(0x18);
-    expected.le32(238 + 188).le16(60).le16(0).le32(2).le32(62500).le32(0x18);
+    expected.le32(238 + 64).le16(128).le16(1518).le32(1).le32(31253).le32(0x18);
+    expected.le32(238 + 192).le16(60).le16(0).le32(2).le32(62500).le32(0x18);
     EXPECT_EQ(ReadFile(dir_.file("out.cap")), expected.data());
 
     Bytes offsets;

@@ -161,6 +161,7 @@ TEST(FireBerdWriter, WritesHeaderRecordsAndOffsetTable) {
     engine.SetSink(&quiet);
     ConvertOptions options;
     options.offsetFile = true;
+    options.pcapfcs = true;
     const uint32_t seconds = 86400 * 5 + 3723;
     WriteFile(dir.file("in.pcap"), PcapFile(0xA1B2C3D4, false, 1,
                                             {{seconds, 456789, RampFrame(64), 0},

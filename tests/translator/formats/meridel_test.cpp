@@ -415,9 +415,9 @@ TEST(MeridelRecords, SlicingIsTheSnapshotLength) {
     lib.close(handle);
     const ReadBack read = ReadMeridel(path);
     ASSERT_EQ(read.frames.size(), 2u);
-    EXPECT_EQ(read.frames[0].frameLength, 200);
+    EXPECT_EQ(read.frames[0].frameLength, 204);  // with the FCS the pcap frame lacked
     EXPECT_EQ(read.frames[0].bytes, RampFrame(64));
-    EXPECT_EQ(read.frames[1].bytes, RampFrame(60));
+    EXPECT_EQ(read.frames[1].bytes, WithFcs(RampFrame(60)));
 }
 
 std::vector<uint8_t> Layout3(uint16_t total, uint8_t status = 0, size_t dataBytes = SIZE_MAX) {

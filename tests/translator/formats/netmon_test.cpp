@@ -138,16 +138,18 @@ TEST(NetMonReader, OffsetsFromTheFileAreChecked) {
 
 TEST(NetMonWriter, FileLayout) {
     Conversion c;
+    c.options.pcapfcs = true;
     const std::vector<PcapRecord> records = {{1213853938, 538217, RampFrame(64), 0},
                                              {1213853940, 5, RampFrame(100, 1), 1518}};
     ASSERT_TRUE(c.Run(PcapFile(0xA1B2C3D4, false, 1, records), FMT_N2));
     Bytes expected;
     expected.text("GMBU").u8(0).u8(2).le16(1);
     expected.le16(2008).le16(6).le16(2).le16(19).le16(5).le16(38).le16(58).le16(0);
-    const uint32_t table = 128 + 16 + 60 + 16 + 96;
+    const uint32_t table = 128 + 16 + 60 + 16 + 100;
     expected.le32(table).le32(8).zeros(8).le32(table + 8).le32(31).zeros(80);
     expected.le64(538217).le32(60).le32(60).append(RampFrame(60));
-    expected.le64(2000005).le32(1514).le32(96).append(RampFrame(96, 1));
+    // The cut frame keeps every captured byte.
+    expected.le64(2000005).le32(1514).le32(100).append(RampFrame(100, 1));
     expected.le32(128).le32(128 + 16 + 60);
     expected.text("Converted From tcpdump/libpcap").u8(0);
     EXPECT_EQ(c.Output(), expected.data());

@@ -199,6 +199,7 @@ protected:
     void SetUp() override {
         engine_.SetSink(&quiet_);
         options_.offsetFile = true;
+        options_.pcapfcs = true;  // the sources' frames carry their FCS
     }
 
     std::vector<uint8_t> Convert(const Bytes& pcap) {
@@ -222,7 +223,7 @@ TEST_F(ObserverWriterTest, WritesTheHeaderAndAChainEndingAtZero) {
                                  {seconds, 999999, RampFrame(62, 5), 0},
                                  {seconds + 1, 0, RampFrame(100, 2), 1518}}));
     const uint32_t first = 113, second = first + 48 + 60, third = second + 48 + 58;
-    const uint32_t end = third + 48 + 96;
+    const uint32_t end = third + 48 + 100;
     Bytes expected;
     expected.fixedText(kObserverVersion4, 109).le32(end);
     expected.le32(0x88888888)
@@ -261,8 +262,8 @@ TEST_F(ObserverWriterTest, WritesTheHeaderAndAChainEndingAtZero) {
         .le32(1518)
         .le32(0)
         .le32(3724000)
-        .le32(96)
-        .append(RampFrame(96, 2))
+        .le32(100)
+        .append(RampFrame(100, 2))
         .zeros(4);
     EXPECT_EQ(out, expected.data());
 

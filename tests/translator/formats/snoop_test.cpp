@@ -146,6 +146,7 @@ const std::vector<PcapRecord> kEthernet = {
 
 TEST(SnoopWriter, PlainRecords) {
     Conversion c;
+    c.options.pcapfcs = true;
     ASSERT_TRUE(c.Run(PcapFile(0xA1B2C3D4, false, 1, kEthernet), FMT_SO));
     Bytes expected;
     expected.text("snoop").zeros(3).be32(2).be32(4);
@@ -157,6 +158,7 @@ TEST(SnoopWriter, PlainRecords) {
 
 TEST(SnoopWriter, ExtendedRecords) {
     Conversion c;
+    c.options.pcapfcs = true;
     std::vector<PcapRecord> frames = {
         {100, 7, RampFrame(100), 0}, {101, 8, RampFrame(40, 3), 0}, {102, 9, RampFrame(128), 1600}};
     ASSERT_TRUE(c.Run(PcapFile(0xA1B2C3D4, false, 1, frames), FMT_SH));
@@ -168,7 +170,7 @@ TEST(SnoopWriter, ExtendedRecords) {
     expected.be32(40).be32(40).be32(80).be32(0).be32(101).be32(8).append(RampFrame(40, 3));
     t = (1 * 1000000ull + 8 + 100) * 25;
     expected.be16(0).be16(0x0068).be32(uint32_t(t)).be32(uint32_t(t >> 32)).be32(1);
-    expected.be32(1600).be32(124).be32(164).be32(0).be32(102).be32(9).append(RampFrame(124));
+    expected.be32(1600).be32(128).be32(168).be32(0).be32(102).be32(9).append(RampFrame(128));
     t = (2 * 1000000ull + 9 + 100) * 25;
     expected.be16(0).be16(0x0070).be32(uint32_t(t)).be32(uint32_t(t >> 32)).be32(2);
     EXPECT_EQ(c.Output(), expected.data());
@@ -177,6 +179,7 @@ TEST(SnoopWriter, ExtendedRecords) {
 TEST(SnoopWriter, ExtendedRowsReadBackAsSurveyor) {
     for (int format : {FMT_SH, FMT_PR, FMT_FP, FMT_PL}) {
         Conversion c;
+        c.options.pcapfcs = true;
         ASSERT_TRUE(c.Run(PcapFile(0xA1B2C3D4, false, 1, kEthernet), format));
         SnoopReader reader;
         bool opened = false;
@@ -191,6 +194,7 @@ TEST(SnoopWriter, ExtendedRowsReadBackAsSurveyor) {
 
 TEST(SnoopWriter, OffsetSideFile) {
     Conversion c;
+    c.options.pcapfcs = true;
     c.options.offsetFile = true;
     ASSERT_TRUE(c.Run(PcapFile(0xA1B2C3D4, false, 1, {kEthernet[0]}), FMT_SO));
     const auto side = ReadFile(c.dir.file("out.offset"));

@@ -377,9 +377,7 @@ bool DominoWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     using domino::IndexEntry;
     const int64_t position = file.Tell();
     const bool cut = frame.frameLength > frame.capturedLength;
-    // A cut frame loses its last 4 captured bytes, as the analyzers store it.
-    const int32_t stored = cut ? std::max(frame.capturedLength - kEthernetFcsSize, 0)
-                               : std::max(frame.capturedLength, 0);
+    const int32_t stored = std::max(frame.capturedLength, 0);
     const int32_t truncated = cut ? frame.frameLength : 0;
     if (position <= 0 || position > UINT32_MAX || stored > UINT16_MAX || truncated > UINT16_MAX) {
         return false;  // 32-bit offsets, 16-bit lengths

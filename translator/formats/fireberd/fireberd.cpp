@@ -141,8 +141,8 @@ bool FireBerdWriter::WriteHeader(const TraceInfo&) {
 bool FireBerdWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     using fireberd::RecordHeader;
     const int64_t position = file.Tell();
-    const int32_t fcs = info.interfaceType == IF_ETHERNET ? kEthernetFcsSize : 0;
-    const int32_t length = std::max(frame.capturedLength - fcs, 0);
+    const int32_t length = info.interfaceType == IF_ETHERNET ? CapturedWithoutFcs(frame)
+                                                             : std::max(frame.capturedLength, 0);
     if (position > UINT32_MAX || length > UINT16_MAX) {
         return false;  // 32-bit offsets, 16-bit lengths
     }

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <string>
 
+#include "core/ethernet.h"
 #include "formats/tcpdump/tcpdump.h"
 
 namespace translator {
@@ -55,7 +56,8 @@ int FormatDumpLine(char* line, int offset, const uint8_t* bytes, int count) {
 }
 
 bool HexDumpWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
-    const int count = frame.capturedLength - (info.interfaceType == IF_ETHERNET ? 4 : 0);
+    const int count =
+        info.interfaceType == IF_ETHERNET ? CapturedWithoutFcs(frame) : frame.capturedLength;
     if (count <= 0) {
         return true;
     }

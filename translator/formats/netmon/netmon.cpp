@@ -188,9 +188,11 @@ bool NetMonWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
         return false;
     }
     frameOffsets_.push_back(static_cast<uint32_t>(position));
-    const int32_t fcs = info.interfaceType == IF_ETHERNET ? kEthernetFcsSize : 0;
-    const int32_t frameLength = std::max(frame.frameLength - fcs, 0);
-    const int32_t capturedLength = std::max(frame.capturedLength - fcs, 0);
+    const bool ethernet = info.interfaceType == IF_ETHERNET;
+    const int32_t frameLength =
+        ethernet ? LineLengthWithoutFcs(frame) : std::max(frame.frameLength, 0);
+    const int32_t capturedLength =
+        ethernet ? CapturedWithoutFcs(frame) : std::max(frame.capturedLength, 0);
     uint8_t record[RecordHeader::kSize];
     StoreLE64(record + RecordHeader::kTimestamp, static_cast<uint64_t>(timestamp));
     StoreLE32(record + RecordHeader::kFrameLength, static_cast<uint32_t>(frameLength));

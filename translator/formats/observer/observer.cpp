@@ -364,7 +364,7 @@ bool ObserverWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame)
     using observer::PacketHeader;
     const bool wireless = info.interfaceType == IF_802_11;
     const bool dropFcs = info.interfaceType == IF_ETHERNET || wireless;
-    const int32_t stored = std::max(frame.capturedLength - (dropFcs ? kEthernetFcsSize : 0), 0);
+    const int32_t stored = dropFcs ? CapturedWithoutFcs(frame) : std::max(frame.capturedLength, 0);
     const int64_t position = file.Tell();
     const int64_t next = position + PacketHeader::kSize +
                          (wireless ? observer::RadioBlock::kSize : 0) + stored +

@@ -173,17 +173,12 @@ bool SnoopWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
         return false;
     }
     const bool ethernet = info.interfaceType == IF_ETHERNET;
-    const bool complete = frame.capturedLength == frame.frameLength;
-    int32_t lineLength = frame.frameLength;
-    int32_t included = frame.capturedLength;
-    if (!Extended()) {
-        lineLength -= ethernet ? kEthernetFcsSize : 0;
-        included -= ethernet && complete ? kEthernetFcsSize : 0;
-    } else if (ethernet && !complete) {
-        included -= kEthernetFcsSize;
-    }
-    lineLength = std::max(lineLength, 0);
-    included = std::max(included, 0);
+    // Plain snoop stores Ethernet frames without their FCS, Surveyor records with it.
+    const bool dropFcs = ethernet && !Extended();
+    const int32_t lineLength =
+        dropFcs ? LineLengthWithoutFcs(frame) : std::max(frame.frameLength, 0);
+    const int32_t included =
+        dropFcs ? CapturedWithoutFcs(frame) : std::clamp(frame.capturedLength, 0, lineLength);
     const int32_t padded = PaddedRecordLength(included);
     const int32_t pad = padded - RecordHeader::kSize - included;
     const uint32_t recordLength =

@@ -6,6 +6,7 @@
 
 #include "common/byte_order.h"
 #include "core/checksum.h"
+#include "core/ethernet.h"
 
 namespace translator {
 
@@ -88,7 +89,7 @@ bool TcpdumpReader::Open(const std::string& path) {
     if (!FileTraceReader::Open(path)) {
         return false;
     }
-    swapped_ = extension8_ = trailer4_ = nanoTimestamps_ = microFromNano_ = false;
+    swapped_ = extension8_ = trailer4_ = nanoTimestamps_ = microFromNano_ = storesFcs_ = false;
     info.Reset();
     uint8_t header[pcap::FileHeader::kSize];
     if (!file.Seek(0) || !ReadBytes(header, sizeof header) || !ParseHeader(header) ||
@@ -130,10 +131,21 @@ bool TcpdumpReader::ParseHeader(const uint8_t* header) {
     if (Load16(header + FileHeader::kVersionMajor, swapped_) < 2) {
         return false;
     }
-    const pcap::LinkTypeRow* link =
-        pcap::FindLinkType(Load32(header + FileHeader::kLinkType, swapped_));
+    uint32_t linkType = Load32(header + FileHeader::kLinkType, swapped_);
+    int fcsBytes = 0;
+    if (linkType & pcap::kFcsLengthPresent) {
+        fcsBytes = static_cast<int>(linkType >> pcap::kFcsLengthShift) * 2;
+        linkType &= pcap::kLinkTypeMask;
+    }
+    const pcap::LinkTypeRow* link = pcap::FindLinkType(linkType);
     if (link == nullptr) {
         return false;
+    }
+    if (link->interfaceType == IF_ETHERNET) {
+        if (fcsBytes != 0 && fcsBytes != kEthernetFcsSize) {
+            return false;
+        }
+        storesFcs_ = fcsBytes == kEthernetFcsSize;
     }
     info.format = FMT_TD;
     info.interfaceType = link->interfaceType;
@@ -246,7 +258,13 @@ bool TcpdumpReader::ReadNextFrame() {
         return false;
     }
     frame.capturedLength = length;
-    frame.frameLength = static_cast<int32_t>(std::min<uint32_t>(original, INT32_MAX));
+    frame.frameLength =
+        static_cast<int32_t>(std::min<uint32_t>(original, INT32_MAX - kEthernetFcsSize));
+    // Capture tools store Ethernet frames without their FCS; a whole frame
+    // gets it back, as frames carry it here. Runts stay as captured.
+    if (info.interfaceType == IF_ETHERNET && !storesFcs_ && !options.pcapfcs) {
+        AddEthernetFcs(frame, true, false);
+    }
     if (info.interfaceType == IF_802_11) {
         frame.wlanRate = 22;
         frame.wlanChannel = 1;
@@ -272,7 +290,10 @@ bool TcpdumpWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) 
     int32_t included = frame.capturedLength;
     int32_t original = frame.frameLength;
     const uint8_t* bytes = frame.data.get();
-    if (IsAtm(info) && options->pcapremoveatm) {
+    if (info.interfaceType == IF_ETHERNET && !options->pcapfcs) {
+        included = CapturedWithoutFcs(frame);
+        original = LineLengthWithoutFcs(frame);
+    } else if (IsAtm(info) && options->pcapremoveatm) {
         included = included > pcap::kAtmPrefixSize ? included - pcap::kAtmPrefixSize : 0;
         original = original > pcap::kAtmPrefixSize ? original - pcap::kAtmPrefixSize : 0;
         bytes += pcap::kAtmPrefixSize;
@@ -315,9 +336,12 @@ bool TcpdumpWriter::FinishFile(const TraceInfo& info) {
     } else {
         magic = options->pcapmodified ? pcap::kMagicModified : pcap::kMagicStandard;
     }
+    const int32_t longestFrame = info.interfaceType == IF_ETHERNET && !options->pcapfcs
+                                     ? std::max(info.maxFrameLength - kEthernetFcsSize, 0)
+                                     : info.maxFrameLength;
     int32_t snapLength = options->slice                ? options->bytes
                          : info.maxTruncatedLength > 0 ? info.maxTruncatedLength
-                                                       : info.maxFrameLength;
+                                                       : longestFrame;
     uint8_t header[FileHeader::kSize] = {};
     StoreLE32(header + FileHeader::kMagic, magic);
     Store16(header + FileHeader::kVersionMajor, 2, bigEndian);

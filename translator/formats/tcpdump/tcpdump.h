@@ -44,6 +44,12 @@ constexpr int kAtmPrefixSize = 15;
 // Lengths the layout probe accepts as plausible for a second record.
 constexpr uint32_t kProbeLengthLimit = 8096;
 
+// The link-type field's upper bits may say how long an FCS the frames carry
+// (16-bit units in bits 28-31, valid when the present bit is set).
+constexpr uint32_t kFcsLengthPresent = 0x04000000;
+constexpr int kFcsLengthShift = 28;
+constexpr uint32_t kLinkTypeMask = 0x03FFFFFF;
+
 // Link type for a trace, tested in the fixed order of the link-type list;
 // fallback when no entry matches.
 uint32_t LinkTypeFor(const TraceInfo& info, bool removeAtm, uint32_t fallback);
@@ -72,6 +78,8 @@ private:
     bool trailer4_ = false;
     bool nanoTimestamps_ = false;
     bool microFromNano_ = false;
+    // The file says its Ethernet frames carry their FCS.
+    bool storesFcs_ = false;
 };
 
 class TcpdumpWriter : public BinaryTraceWriter {

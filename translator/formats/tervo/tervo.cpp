@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstring>
+#include <vector>
 
+#include "core/ethernet.h"
 #include "core/shared_library.h"
 #include "tervo_file.h"
 
@@ -265,6 +267,16 @@ bool TervoWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     f.capturedLength = static_cast<uint32_t>(frame.capturedLength);
     f.originalLength = static_cast<uint32_t>(frame.frameLength > 0 ? frame.frameLength : 0);
     f.data = frame.data.get();
+    // The file keeps one length, so every frame reads back whole, its last
+    // four bytes taken for the FCS: a cut Ethernet frame gets a zero FCS room
+    // after its bytes so that none of them is lost.
+    std::vector<uint8_t> withFcsRoom;
+    if (info.interfaceType == IF_ETHERNET && frame.capturedLength < frame.frameLength) {
+        withFcsRoom.assign(f.data, f.data + frame.capturedLength);
+        withFcsRoom.resize(withFcsRoom.size() + kEthernetFcsSize, 0);
+        f.capturedLength = static_cast<uint32_t>(withFcsRoom.size());
+        f.data = withFcsRoom.data();
+    }
     return write(handle_, &f) != 0;
 }
 
