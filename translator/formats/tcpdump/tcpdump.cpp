@@ -225,8 +225,9 @@ bool TcpdumpReader::ReadNextFrame() {
     if (included > original) {
         std::swap(included, original);
     }
-    if (included > static_cast<uint32_t>(MAX_FRAME_LENGTH)) {
-        return TooLong(included);
+    // Original is the larger: a frame too long on the line is too long captured.
+    if (FrameTooLong(original)) {
+        return TooLong(original);
     }
     if (included == 0) {
         return Damaged("frame %" PRId64 " has a record without captured bytes",
@@ -246,7 +247,7 @@ bool TcpdumpReader::ReadNextFrame() {
         return false;
     }
     frame.capturedLength = length;
-    frame.frameLength = static_cast<int32_t>(std::min<uint32_t>(original, INT32_MAX));
+    frame.frameLength = static_cast<int32_t>(original);
     if (info.interfaceType == IF_802_11) {
         frame.wlanRate = 22;
         frame.wlanChannel = 1;
@@ -287,6 +288,7 @@ bool TcpdumpWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) 
     // Unsigned 32-bit Unix seconds: every frame time, 1970 to 2106.
     Store32(record + RecordHeader::kSeconds, frame.seconds, bigEndian);
     Store32(record + RecordHeader::kSubSecond, subSecond, bigEndian);
+    // 32-bit lengths: every frame a reader hands on.
     Store32(record + RecordHeader::kIncludedLength, static_cast<uint32_t>(included), bigEndian);
     Store32(record + RecordHeader::kOriginalLength, static_cast<uint32_t>(original), bigEndian);
     if (!WriteBytes(record, sizeof record)) {
