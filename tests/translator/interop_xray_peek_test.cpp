@@ -143,9 +143,11 @@ TEST(CorpusNetXRay, TsharkReadsOurOutputAndRoundTripsKeepTheFrames) {
         TcpdumpReader pcap;
         const auto source = ReadFrames(pcap, path);
         const std::string xr = dir.file(BaseName(path) + ".cap");
-        // A line length the 16-bit field cannot hold fails the conversion.
+        // A cut frame longer on the line than the 16-bit field holds keeps
+        // the largest line length; the lengths of such files are compared
+        // by the writer's own tests.
         if (LongestFrame(source) - 4 > 0xFFFF) {
-            EXPECT_FALSE(e.Convert(path, xr, FMT_XR)) << path;
+            EXPECT_TRUE(e.Convert(path, xr, FMT_XR)) << path;
             continue;
         }
         ASSERT_TRUE(e.Convert(path, xr, FMT_XR)) << path;
@@ -224,8 +226,9 @@ TEST(CorpusPeek, TsharkReadsOurEtherPeekOutputAndRoundTripsKeepTheFrames) {
         TcpdumpReader pcap;
         auto source = ReadFrames(pcap, path);
         const std::string ep = dir.file(BaseName(path) + ".pkt");
+        // As for NetXRay above.
         if (LongestFrame(source) > 0xFFFF) {
-            EXPECT_FALSE(e.Convert(path, ep, FMT_EP)) << path;
+            EXPECT_TRUE(e.Convert(path, ep, FMT_EP)) << path;
             continue;
         }
         ASSERT_TRUE(e.Convert(path, ep, FMT_EP)) << path;

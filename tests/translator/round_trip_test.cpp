@@ -108,10 +108,9 @@ std::optional<Frames> ThroughFireBerd(const Frames& source, uint32_t now) {
 }
 
 // Frames are stored as captured, a cut one 4 bytes shorter, its line length
-// in 16 bits. Time stamps count 2^32 32-microsecond steps from the start the
-// writer knew at that frame: the first non-zero second so far; a frame before
-// it or past the count is refused. A file without a start is read relative to
-// the time of reading.
+// in 16 bits (a longer one keeps the largest). Time stamps count 2^32 32-microsecond steps from the
+// start the writer knew at that frame: the first non-zero second so far; a frame before it or past
+// the count is refused. A file without a start is read relative to the time of reading.
 std::optional<Frames> ThroughDomino(const Frames& source, uint32_t now) {
     const auto stamped = std::find_if(source.begin(), source.end(),
                                       [](const FrameSummary& f) { return f.seconds != 0; });
@@ -125,9 +124,7 @@ std::optional<Frames> ThroughDomino(const Frames& source, uint32_t now) {
         }
         f = Normalised(f);
         if (static_cast<int32_t>(f.bytes.size()) < f.frameLength) {
-            if (f.frameLength > 0xFFFF) {
-                return std::nullopt;
-            }
+            f.frameLength = std::min(f.frameLength, 0xFFFF);
             DropLastFour(f);
         }
         const int64_t micros = (int64_t{f.seconds} - writerStart) * 1000000 + f.microseconds;

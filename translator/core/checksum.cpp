@@ -7,7 +7,7 @@
 namespace translator {
 
 uint32_t Crc32(const uint8_t* bytes, int64_t n) {
-    if (n < 60 || n > MAX_FRAME_LENGTH) {
+    if (n < 60 || n > kMaxReadFrameLength) {
         return 0;
     }
     // zlib's crc32 is the 802.3 CRC: reflected 0xEDB88320, all-ones start, final complement.
@@ -33,7 +33,7 @@ constexpr std::array<uint16_t, 256> kFcs16Table = MakeFcs16Table();
 }  // namespace
 
 uint16_t Fcs16(const uint8_t* bytes, int64_t n) {
-    if (n > MAX_FRAME_LENGTH) {
+    if (n > kMaxReadFrameLength) {
         return 0;
     }
     uint16_t fcs = 0xFFFF;

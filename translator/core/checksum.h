@@ -5,20 +5,23 @@
 
 namespace translator {
 
-// Longest frame any reader accepts.
-constexpr int32_t MAX_FRAME_LENGTH = 0xEFFF;
+// pcap's largest snapshot length: the longest frame capture tools write.
+constexpr int32_t kMaxSnapshotLength = 262144;
+// Longest frame a reader hands on, captured or on the line: one of the
+// largest snapshot length with the FCS it gains.
+constexpr int32_t kMaxReadFrameLength = kMaxSnapshotLength + 4;
 
-// True when n, taken as unsigned, is MAX_FRAME_LENGTH or more. Lengths are
-// 32-bit, so the whole value counts: a 70000-byte length does not wrap to a
-// small one.
+// True when n, taken as unsigned, exceeds kMaxReadFrameLength: a negative
+// length counts as too long.
 inline bool FrameTooLong(int64_t n) {
-    return static_cast<uint64_t>(n) >= MAX_FRAME_LENGTH;
+    return static_cast<uint64_t>(n) > kMaxReadFrameLength;
 }
 
-// Ethernet FCS over n bytes; 0 without computing when n is outside 60..61439.
+// Ethernet FCS over n bytes; 0 without computing when n is outside
+// 60..kMaxReadFrameLength.
 uint32_t Crc32(const uint8_t* bytes, int64_t n);
 
-// CRC-16/X-25 frame check sequence (RFC 1662); 0 when n > 61439.
+// CRC-16/X-25 frame check sequence (RFC 1662); 0 when n > kMaxReadFrameLength.
 uint16_t Fcs16(const uint8_t* bytes, int64_t n);
 
 }  // namespace translator

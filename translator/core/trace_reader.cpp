@@ -136,7 +136,7 @@ bool TraceReader::ConvertOpened(TraceWriter& writer) {
     }
     const int64_t max = writer.MaxFrames();
     bool ok = true;
-    bool timeRefused = false;
+    bool refused = false;
     for (;;) {
         if (!options.convertall && info.framesRead >= options.convertto) {
             break;
@@ -155,11 +155,11 @@ bool TraceReader::ConvertOpened(TraceWriter& writer) {
             if (ok) {
                 ++info.framesWritten;
             } else {
-                const std::string refusal = writer.TakeTimeRefusal();
-                timeRefused = !refusal.empty();
+                const std::string refusal = writer.TakeRefusal();
+                refused = !refusal.empty();
                 char text[64];
                 snprintf(text, sizeof text, "Error writing frame %" PRId64 "\r\n", info.framesRead);
-                ReportError(timeRefused ? refusal.c_str() : text);
+                ReportError(refused ? refusal.c_str() : text);
             }
         }
         UpdateProgress();
@@ -173,9 +173,9 @@ bool TraceReader::ConvertOpened(TraceWriter& writer) {
     if (status_ == ReadStatus::Damaged) {
         sink.NoteDamage(damageReason_.c_str());
     }
-    // A frame refused for its time leaves the output whole: it is finished
-    // with the frames before it, and the conversion still fails.
-    if ((ok || timeRefused) && !sink.IsCanceled()) {
+    // A frame refused for its time or length leaves the output whole: it is
+    // finished with the frames before it, and the conversion still fails.
+    if ((ok || refused) && !sink.IsCanceled()) {
         const bool finished = writer.FinishFile(info);
         if (!finished) {
             ReportError("Error writing file header.\r\n");

@@ -62,7 +62,20 @@ bool TraceWriter::OffsetFits(int formatId, const TraceInfo& info, int64_t offset
                  info.framesRead, Clock(offsetMicros).c_str(), FormatName(formatId),
                  Clock(maxMicros).c_str());
     }
-    timeRefusal_ = text;
+    refusal_ = text;
+    return false;
+}
+
+bool TraceWriter::LengthFits(int formatId, const TraceInfo& info, int64_t length,
+                             int64_t maxLength) {
+    if (length <= maxLength) {
+        return true;
+    }
+    char text[256];
+    snprintf(text, sizeof text,
+             "Frame %" PRId64 " is %" PRId64 " bytes long; %s files hold at most %" PRId64 ".\r\n",
+             info.framesRead, length, FormatName(formatId), maxLength);
+    refusal_ = text;
     return false;
 }
 

@@ -29,14 +29,14 @@ public:
     virtual bool WriteHeader(const TraceInfo& info);
     virtual bool WriteFrame(const TraceInfo& info, const FrameRecord& frame);
     // Writes what depends on the whole trace; skipped after a cancel or a
-    // failure other than a time refusal.
+    // failure other than a refusal.
     virtual bool FinishFile(const TraceInfo& info);
     virtual bool Close();
     virtual int64_t MaxFrames() const { return kDefaultMaxFrames; }
-    // Why the last failed WriteFrame refused its frame's time, cleared by the
-    // call; empty after any other failure. A refusal writes nothing, so the
-    // file can still be finished with the frames before it.
-    std::string TakeTimeRefusal() { return std::exchange(timeRefusal_, {}); }
+    // Why the last failed WriteFrame refused its frame (its time or its
+    // length), cleared by the call; empty after any other failure. A refusal
+    // writes nothing, so the file can still be finished with the frames before it.
+    std::string TakeRefusal() { return std::exchange(refusal_, {}); }
 
 protected:
     // The module's interface and WAN rules, asked only for one of its formats.
@@ -45,9 +45,12 @@ protected:
     // the frame at offsetMicros; otherwise keeps the refusal for the frame
     // being converted.
     bool OffsetFits(int formatId, const TraceInfo& info, int64_t offsetMicros, int64_t maxMicros);
+    // Whether the format's length fields hold a frame of length bytes (as the
+    // format stores it); otherwise keeps the refusal for the frame being converted.
+    bool LengthFits(int formatId, const TraceInfo& info, int64_t length, int64_t maxLength);
 
 private:
-    std::string timeRefusal_;
+    std::string refusal_;
 };
 
 // Base of the writers that write a file themselves.

@@ -95,7 +95,7 @@ TEST(FireBerdReader, HeaderFields) {
 
     EXPECT_FALSE(ReadFireBerd(FireBerdFile("", 1, {{0, Frame({}, 60)}}, "ProbeApp")).opened);
     EXPECT_FALSE(ReadFireBerd(FireBerdFile("", 1, {})).opened);  // no first record
-    EXPECT_FALSE(ReadFireBerd(FireBerdFile("", 1, {{0, Frame({}, 0xEFFF)}})).opened);
+    EXPECT_TRUE(ReadFireBerd(FireBerdFile("", 1, {{0, Frame({}, 0xFFFF)}})).opened);
 }
 
 TEST(FireBerdReader, EthernetLengthsFlagsAndFcs) {

@@ -53,9 +53,9 @@ TEST(HexDumpWriter, HeaderNamesTheLinkType) {
         ASSERT_TRUE(h.writer.WriteHeader(h.info));
         EXPECT_EQ(h.Text(),
                   "# Use text2pcap to generate a libpcap capture file.\r\n"
-                  "# text2pcap -l " +
+                  "# text2pcap -a -l " +
                       std::to_string(c.linkType) +
-                      " -t \"%m/%d/%Y %H:%M:%S.\" inputfile outputfile\r\n");
+                      " -t \"%m/%d/%Y %H:%M:%S.%f\" inputfile outputfile\r\n");
     }
 }
 

@@ -259,8 +259,10 @@ TEST(NetXRayReader, LengthRules) {
         ++read;
     }
     EXPECT_EQ(read, 2);
-    XrRead tooLong(NetXRayFile(XrHeader{}, {{0, RampFrame(60)}, {0, RampFrame(61436)}}));
-    EXPECT_EQ(tooLong.frames.size(), 1u);
+    // The largest 16-bit length reads whole, its FCS added.
+    XrRead longest(NetXRayFile(XrHeader{}, {{0, RampFrame(60)}, {0, RampFrame(0xFFFF)}}));
+    ASSERT_EQ(longest.frames.size(), 2u);
+    EXPECT_EQ(longest.frames[1].frameLength, 0xFFFF + 4);
 }
 
 TEST(NetXRayReader, CompressedReadsLikePlainAndEveryPrefixStopsCleanly) {
@@ -377,11 +379,13 @@ TEST(NetXRayWriter, StatusDirectionAndRadioFields) {
     EXPECT_EQ(RecordOf(wireless, 0, 64, 255)[26], 255);  // 326 would not fit
 }
 
-TEST(NetXRayWriter, FieldsThatWouldOverflowFailTheConversion) {
+TEST(NetXRayWriter, CutFramesLongerOnTheLineKeepTheLargestLineLength) {
     Conversion c;
-    ASSERT_TRUE(c.Run(PcapFile(0xA1B2C3D4, false, 1, {{1, 0, RampFrame(60), 65535}}), FMT_XR));
-    EXPECT_FALSE(c.Run(PcapFile(0xA1B2C3D4, false, 1, {{1, 0, RampFrame(60), 65536}}), FMT_XR));
-    EXPECT_STREQ(c.quiet.Messages(), "Error writing frame 1\r\n");
+    ASSERT_TRUE(c.Run(PcapFile(0xA1B2C3D4, false, 1, {{1, 0, RampFrame(60), 80000}}), FMT_XR));
+    const auto out = c.Output();
+    ASSERT_GE(out.size(), 128u + 12u);
+    EXPECT_EQ(LoadLE16(out.data() + 128 + 8), 0xFFFF);
+    EXPECT_EQ(LoadLE16(out.data() + 128 + 10), 60);
 }
 
 TEST(NetXRayWriter, RoundTripThroughTcpdump) {

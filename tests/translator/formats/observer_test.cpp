@@ -177,7 +177,7 @@ TEST(ObserverReader, ChainEndsAtZeroAndNeverGoesBack) {
     EXPECT_EQ(ReadObserver(Bytes().append(bytes)).frames.size(), 2u);
     StoreLE32(bytes.data() + second + 40, 65);
     EXPECT_EQ(ReadObserver(Bytes().append(bytes)).frames.size(), 1u);
-    StoreLE32(bytes.data() + second + 40, 0xEFFF);
+    StoreLE32(bytes.data() + second + 40, 262145);
     EXPECT_EQ(ReadObserver(Bytes().append(bytes)).frames.size(), 1u);
 }
 

@@ -434,8 +434,12 @@ TEST(PeekWriter, FieldsThatWouldOverflowFailTheFrame) {
     w.info.interfaceType = IF_802_11;
     ASSERT_TRUE(w.writer.Create(w.dir.file("o"), FMT_AP, w.options));
     ASSERT_TRUE(w.writer.WriteHeader(w.info));
-    EXPECT_TRUE(w.writer.WriteFrame(w.info, Frame(RampFrame(60), 65531, 1)));
-    EXPECT_FALSE(w.writer.WriteFrame(w.info, Frame(RampFrame(60), 65532, 1)));
+    w.info.framesRead = 7;
+    EXPECT_TRUE(w.writer.WriteFrame(w.info, Frame(RampFrame(65531), 65531, 1)));
+    EXPECT_FALSE(w.writer.WriteFrame(w.info, Frame(RampFrame(65532), 65532, 1)));
+    EXPECT_EQ(w.writer.TakeRefusal(),
+              "Frame 7 is 65532 bytes long; AiroPeek (WildPackets) files "
+              "hold at most 65531.\r\n");
     PeekWrite wan;
     wan.info.wanType = WAN_PPP;
     ASSERT_TRUE(wan.writer.Create(wan.dir.file("o"), FMT_WP, wan.options));

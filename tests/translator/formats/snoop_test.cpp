@@ -128,7 +128,7 @@ TEST(SnoopReader, BadInput) {
                   &opened);
     EXPECT_EQ(frames.size(), 1u);
     Bytes tooLong = SnoopFile(4, {});
-    tooLong.be32(61439).be32(61439).be32(24 + 61440).be32(0).be32(2).be32(0).zeros(61440);
+    tooLong.be32(262149).be32(262149).be32(24 + 262152).be32(0).be32(2).be32(0).zeros(262152);
     frames = Read(tooLong, &opened);
     EXPECT_TRUE(frames.empty());
     // A long line length with few stored bytes is a frame like any other.

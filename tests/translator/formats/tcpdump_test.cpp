@@ -201,20 +201,34 @@ TEST(TcpdumpReader, RecordLengthRules) {
     EXPECT_EQ(frames[0].frameLength, 74);  // a cut frame: the line gains the FCS
     EXPECT_EQ(frames[0].bytes.size(), 64u);
 
-    // A record of 61440 bytes, or of none, ends reading before it.
-    for (uint32_t length : {61440u, 0u}) {
+    // A record of none ends reading before it.
+    Bytes empty = PcapFile(0xD4C3B2A1, true, 1, {kRecords[0]});
+    empty.be32(5).be32(6).be32(0).be32(0);
+    EXPECT_EQ(ReadBytes(empty, &opened).size(), 1u);
+}
+
+TEST(TcpdumpReader, FramesUpToTheLargestSnapshotLengthReadWhole) {
+    TempDir dir;
+    for (uint32_t length : {61440u, 262144u, 262145u}) {
         Bytes file = PcapFile(0xD4C3B2A1, true, 1, {kRecords[0]});
-        file.be32(5).be32(6).be32(length).be32(length).zeros(length);
-        file.append(PcapFile(0xD4C3B2A1, true, 1, {kRecords[1]}).data());
-        frames = ReadBytes(file, &opened);
-        EXPECT_EQ(frames.size(), 1u) << length;
+        const std::vector<uint8_t> big = RampFrame(length);
+        file.be32(5).be32(6).be32(length).be32(length).append(big);
+        WriteFile(dir.file("in.pcap"), file.data());
+        TcpdumpReader reader;
+        ASSERT_TRUE(reader.Open(dir.file("in.pcap")));
+        ASSERT_TRUE(reader.ReadFrame());
+        reader.info.Accumulate(reader.frame);
+        const bool read = reader.ReadFrame();
+        if (length <= 262144) {
+            ASSERT_TRUE(read) << length;
+            EXPECT_EQ(Summary(reader.frame).bytes, WithFcs(big));
+            EXPECT_EQ(reader.frame.frameLength, static_cast<int32_t>(length) + 4);
+        } else {
+            EXPECT_FALSE(read);
+            EXPECT_EQ(reader.LastReadStatus(), TraceReader::ReadStatus::Damaged);
+            EXPECT_EQ(reader.DamageReason(), "frame 2 is 262145 bytes long, too long to read");
+        }
     }
-    // 61439 bytes still pass.
-    Bytes longest = PcapFile(0xD4C3B2A1, true, 1, {});
-    longest.be32(5).be32(6).be32(61439).be32(61439).zeros(61439);
-    frames = ReadBytes(longest, &opened);
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0].frameLength, 61443);
 }
 
 TEST(TcpdumpReader, AccuracyFieldMarksNanosecondSubSeconds) {

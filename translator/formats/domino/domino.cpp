@@ -269,11 +269,6 @@ bool DominoReader::ReadNextFrame() {
     const bool ethernet = info.interfaceType == IF_ETHERNET;
     // Dual-LAN adapters store Ethernet frames without their FCS.
     const bool addFcs = ethernet && adapter_ == domino::kAdapterDualLan;
-    const int64_t length = int64_t{frame.frameLength} + (addFcs ? kEthernetFcsSize : 0);
-    if (FrameTooLong(length)) {
-        cursor_ = 0;
-        return TooLong(length);
-    }
     if (int64_t{dataOffset} + stored > fileSize) {
         cursor_ = 0;
         return Damaged("frame %" PRId64 " has %u bytes at offset %" PRIu32
@@ -378,9 +373,11 @@ bool DominoWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     const int64_t position = file.Tell();
     const bool cut = frame.frameLength > frame.capturedLength;
     const int32_t stored = std::max(frame.capturedLength, 0);
-    const int32_t truncated = cut ? frame.frameLength : 0;
-    if (position <= 0 || position > UINT32_MAX || stored > UINT16_MAX || truncated > UINT16_MAX) {
-        return false;  // 32-bit offsets, 16-bit lengths
+    // 16-bit lengths: 0 to 65535 bytes stored. A cut frame longer on the line
+    // keeps the largest line length, so it still reads back as cut.
+    const int32_t truncated = cut ? std::min<int32_t>(frame.frameLength, UINT16_MAX) : 0;
+    if (!LengthFits(format, info, stored, UINT16_MAX) || position <= 0 || position > UINT32_MAX) {
+        return false;  // 32-bit offsets
     }
     // Unsigned 32-bit count of 32-us ticks from the start: 0 to 38:10:38.95.
     const int64_t micros = (int64_t{frame.seconds} - info.startTime) * 1000000 + frame.microseconds;

@@ -10,7 +10,6 @@
 #include <cstring>
 
 #include "common/byte_order.h"
-#include "core/checksum.h"
 
 namespace translator {
 
@@ -226,9 +225,6 @@ private:
     bool TakeFrame(const uint8_t* head, FrameRecord& frame) {
         using feldane::FrameRecordHeader;
         const int32_t captured = LoadLE16(head + FrameRecordHeader::kCapturedLength);
-        if (FrameTooLong(captured)) {
-            return Fail("it is %" PRId32 " bytes long, too long to read", captured);
-        }
         frame.Reset();
         frame.seconds = LoadLE32(head + FrameRecordHeader::kSeconds);
         SetNanoseconds(frame, LoadLE32(head + FrameRecordHeader::kNanoseconds));

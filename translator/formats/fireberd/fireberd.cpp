@@ -5,7 +5,6 @@
 #include <ctime>
 
 #include "common/byte_order.h"
-#include "core/checksum.h"
 #include "core/ethernet.h"
 #include "core/time_base.h"
 
@@ -82,9 +81,6 @@ bool FireBerdReader::ReadRecord(uint16_t* flags, uint32_t* milliseconds) {
         return false;
     }
     const uint16_t length = LoadLE16(record + RecordHeader::kLength);
-    if (FrameTooLong(length)) {
-        return TooLong(length);
-    }
     if (file.Tell() + length > fileSize) {
         return CutShort("data", length, fileSize - file.Tell());
     }
@@ -143,8 +139,9 @@ bool FireBerdWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame)
     const int64_t position = file.Tell();
     const int32_t length = info.interfaceType == IF_ETHERNET ? CapturedWithoutFcs(frame)
                                                              : std::max(frame.capturedLength, 0);
-    if (position > UINT32_MAX || length > UINT16_MAX) {
-        return false;  // 32-bit offsets, 16-bit lengths
+    // One 16-bit length: 0 to 65535 bytes stored.
+    if (!LengthFits(format, info, length, UINT16_MAX) || position > UINT32_MAX) {
+        return false;  // 32-bit offsets
     }
     frameOffsets_.push_back(static_cast<uint32_t>(position));
     uint16_t flags = 0;

@@ -16,10 +16,11 @@ constexpr int kHalfLine = 8;
 
 bool HexDumpWriter::WriteHeader(const TraceInfo& info) {
     char text[256];
-    int n = snprintf(text, sizeof text,
-                     "# Use text2pcap to generate a libpcap capture file.\r\n"
-                     "# text2pcap -l %u -t \"%%m/%%d/%%Y %%H:%%M:%%S.\" inputfile outputfile\r\n",
-                     pcap::LinkTypeFor(info, false, 1));
+    int n =
+        snprintf(text, sizeof text,
+                 "# Use text2pcap to generate a libpcap capture file.\r\n"
+                 "# text2pcap -a -l %u -t \"%%m/%%d/%%Y %%H:%%M:%%S.%%f\" inputfile outputfile\r\n",
+                 pcap::LinkTypeFor(info, false, 1));
     return WriteBytes(text, n) && file.Flush();
 }
 

@@ -1,5 +1,6 @@
 #include "meridel.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -198,6 +199,9 @@ bool AnalyzerTraceWriter::WriteFrame(const TraceInfo& info, const FrameRecord& f
     const MeridelRecord shape = RecordShapeFor(format_, info);
     const int64_t offset = (int64_t{frame.seconds} - info.startTime) * 1000000 + frame.microseconds;
     if (CountsTicks(shape) && !OffsetFits(format_, info, offset, kMaxTickOffsetMicros)) {
+        return false;
+    }
+    if (!LengthFits(format_, info, std::max(frame.capturedLength, 0), MaxRecordedLength(shape))) {
         return false;
     }
     if (!BuildRecord(shape, info, frame, record_)) {

@@ -1,5 +1,7 @@
 #include "meridel_records.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -45,11 +47,6 @@ void SetNanoTime(FrameRecord& frame, TraceInfo& info, const uint8_t* seconds) {
     frame.nanoseconds = nanos % 1000;
 }
 
-bool TooLong(uint32_t length) {
-    return length > static_cast<uint32_t>(MAX_FRAME_LENGTH) ||
-           FrameTooLong(static_cast<int32_t>(length));
-}
-
 void SetData(FrameRecord& frame, const uint8_t* data, uint32_t captured, uint32_t wire) {
     frame.SetData(data, static_cast<int32_t>(captured));
     frame.capturedLength = static_cast<int32_t>(captured);
@@ -77,7 +74,7 @@ ParsedRecord ParseLayout1(const uint8_t* p, size_t available, TraceInfo& info, F
         return {ParsedRecord::kFrame, kLayout1Header};
     }
     const uint32_t captured = LoadLE32(p + 16);
-    if (TooLong(captured)) {
+    if (FrameTooLong(captured)) {
         return {ParsedRecord::kTooLong, captured};
     }
     if (available - kLayout1Header < captured) {
@@ -110,9 +107,6 @@ ParsedRecord ParseLayout12(const uint8_t* p, size_t available, TraceInfo& info,
         return {ParsedRecord::kBlockEnd, 0};
     }
     const uint32_t captured = LoadLE16(p + 14);
-    if (TooLong(captured)) {
-        return {ParsedRecord::kTooLong, captured};
-    }
     if (available - kLayout12Header < captured) {
         return {ParsedRecord::kBlockEnd, 0};
     }
@@ -145,9 +139,6 @@ ParsedRecord ParseLayout3(const uint8_t* p, size_t available, const TraceInfo& i
         return {ParsedRecord::kBlockEnd, 0};
     }
     const uint32_t captured = static_cast<uint32_t>(total - kLayout3Overhead);
-    if (TooLong(captured)) {
-        return {ParsedRecord::kTooLong, captured};
-    }
     const uint8_t status = p[2];
     uint16_t flags = (status & 0x10) ? FRAME_DIR_EQ : FRAME_DIR_LN;
     if (status & 0x02) {
@@ -367,6 +358,19 @@ ParsedRecord ParseRecord(MeridelRecord shape, const uint8_t* record, size_t avai
     return ParseLayout3(record, available, info, frame);
 }
 
+int64_t MaxRecordedLength(MeridelRecord shape) {
+    switch (shape) {
+        case MeridelRecord::kCell:
+            return INT64_MAX;
+        case MeridelRecord::kLayout1:
+        case MeridelRecord::kLayout12:
+            return UINT16_MAX;
+        case MeridelRecord::kLayout3:
+            break;
+    }
+    return UINT16_MAX - kLayout3Overhead;
+}
+
 bool BuildRecord(MeridelRecord shape, const TraceInfo& info, const FrameRecord& frame,
                  std::vector<uint8_t>& out) {
     const uint32_t captured =
@@ -390,8 +394,7 @@ bool BuildRecord(MeridelRecord shape, const TraceInfo& info, const FrameRecord& 
             return true;
         }
         case MeridelRecord::kLayout1: {
-            // Readers take the wire length from its low 16 bits.
-            if (frame.frameLength < 0 || frame.frameLength > 0xFFFF) {
+            if (frame.frameLength < 0 || captured > UINT16_MAX) {
                 return false;
             }
             out.assign(kLayout1Header + captured, 0);
@@ -401,7 +404,9 @@ bool BuildRecord(MeridelRecord shape, const TraceInfo& info, const FrameRecord& 
             StoreLE32(&out[8], frame.seconds);
             StoreLE32(&out[12], nanos);
             StoreLE32(&out[16], captured);
-            StoreLE32(&out[20], static_cast<uint32_t>(frame.frameLength));
+            // Readers take the wire length from its low 16 bits.
+            StoreLE32(&out[20],
+                      static_cast<uint32_t>(std::min<int32_t>(frame.frameLength, UINT16_MAX)));
             StoreLE32(&out[24], StatusBits(info, frame));
             out[36] = IsAtm(info) ? 1 : 0;
             if (captured > 0) {
@@ -410,12 +415,13 @@ bool BuildRecord(MeridelRecord shape, const TraceInfo& info, const FrameRecord& 
             return true;
         }
         case MeridelRecord::kLayout12: {
-            if (frame.frameLength < 0 || frame.frameLength > 0xFFFF || captured > 0xFFFF) {
+            if (frame.frameLength < 0 || captured > UINT16_MAX) {
                 return false;
             }
             out.assign(kLayout12Header + captured, 0);
             StoreLE32(&out[4], frameNumber);
-            StoreLE16(&out[12], static_cast<uint16_t>(frame.frameLength));
+            StoreLE16(&out[12],
+                      static_cast<uint16_t>(std::min<int32_t>(frame.frameLength, UINT16_MAX)));
             StoreLE16(&out[14], static_cast<uint16_t>(captured));
             out[17] = StatusBits(info, frame);
             out[18] = info.interfaceType == IF_ETHERNET ? 0x40 : 0;

@@ -23,7 +23,7 @@ struct ParsedRecord {
     enum Status {
         kFrame,     // frame filled; `size` bytes consumed
         kBlockEnd,  // no whole record at this point: the rest of the block is unusable
-        kTooLong,   // the record's data length, `size`, exceeds MAX_FRAME_LENGTH
+        kTooLong,   // the record's data length, `size`, is too long to read
     };
     Status status;
     size_t size;
@@ -42,8 +42,15 @@ inline bool CountsTicks(MeridelRecord shape) {
     return shape == MeridelRecord::kCell || shape == MeridelRecord::kLayout3;
 }
 
+// The most captured bytes a record holds: 65535 in layouts 1 and 12 (16-bit
+// lengths; layout 1's line length is read as 16 bits), 65522 in layout 3
+// (its 16-bit total counts 13 bytes of header and trailer). A cell holds one
+// cell of any frame.
+int64_t MaxRecordedLength(MeridelRecord shape);
+
 // Builds the record of one frame into `out`; false when a field of the
-// record cannot hold the frame's length or time.
+// record cannot hold the frame's captured length or time. A cut frame longer
+// on the line than a line-length field holds keeps the largest value.
 bool BuildRecord(MeridelRecord shape, const TraceInfo& info, const FrameRecord& frame,
                  std::vector<uint8_t>& out);
 

@@ -195,6 +195,7 @@ bool NetMonWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
         ethernet ? CapturedWithoutFcs(frame) : std::max(frame.capturedLength, 0);
     uint8_t record[RecordHeader::kSize];
     StoreLE64(record + RecordHeader::kTimestamp, static_cast<uint64_t>(timestamp));
+    // 32-bit lengths: every frame a reader hands on.
     StoreLE32(record + RecordHeader::kFrameLength, static_cast<uint32_t>(frameLength));
     StoreLE32(record + RecordHeader::kCapturedLength, static_cast<uint32_t>(capturedLength));
     MarkField(record, record + RecordHeader::kTimestamp, 8);

@@ -271,10 +271,6 @@ bool NetXRayReader::ReadData(int32_t lineLength, int32_t storedLength) {
             frame.capturedLength = whole && !other ? storedLength + 2 : storedLength;
         }
     }
-    const int64_t length = int64_t{frame.frameLength} + (addFcs ? kEthernetFcsSize : 0);
-    if (length >= MAX_FRAME_LENGTH) {
-        return TooLong(length);
-    }
     uint8_t* bytes = frame.SetData(nullptr, count + 64);
     if (!ReadPart(bytes, static_cast<size_t>(count), "data")) {
         return false;
@@ -317,7 +313,9 @@ bool NetXRayWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) 
     }
     const int32_t lineLength = std::max(frame.frameLength - fcsSize, 0);
     const int32_t storedLength = std::clamp(frame.capturedLength, 0, lineLength);
-    if (lineLength > UINT16_MAX ||
+    // Both lengths are 16-bit: 0 to 65535 bytes. A cut frame longer on the
+    // line keeps the largest line length, so it still reads back as cut.
+    if (!LengthFits(format, info, storedLength, UINT16_MAX) ||
         file.Tell() + RecordHeader::kVersion2Size + storedLength > int64_t{UINT32_MAX}) {
         return false;
     }
@@ -328,7 +326,8 @@ bool NetXRayWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) 
     const int64_t timeStamp =
         (int64_t{frame.seconds} - info.startTime) * 1000000 + frame.microseconds;
     StoreLE64(record + RecordHeader::kTimeStamp, static_cast<uint64_t>(timeStamp));
-    StoreLE16(record + RecordHeader::kFrameLength, static_cast<uint16_t>(lineLength));
+    StoreLE16(record + RecordHeader::kFrameLength,
+              static_cast<uint16_t>(std::min<int32_t>(lineLength, UINT16_MAX)));
     StoreLE16(record + RecordHeader::kCapturedLength, static_cast<uint16_t>(storedLength));
 
     uint32_t status = 0;

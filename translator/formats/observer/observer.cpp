@@ -393,6 +393,7 @@ bool ObserverWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame)
     StoreLE32(packet_ + PacketHeader::kTimestamp,
               static_cast<uint32_t>(TimesThousand(SecondsOfDay(frame.seconds)) +
                                     DivThousand(frame.microseconds)));
+    // 32-bit lengths: every frame a reader hands on.
     StoreLE32(packet_ + PacketHeader::kLineLength, static_cast<uint32_t>(frame.frameLength));
     StoreLE32(packet_ + PacketHeader::kCapturedLength, static_cast<uint32_t>(stored));
     lastPacket_ = position;

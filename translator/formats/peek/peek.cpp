@@ -586,7 +586,7 @@ bool PeekReader::ReadTaggedPacket() {
     TakeEncapsulation(tags);
     const uint32_t capturedLength =
         tags.capturedLength != 0 ? tags.capturedLength : tags.frameLength;
-    if (capturedLength >= static_cast<uint32_t>(MAX_FRAME_LENGTH)) {
+    if (FrameTooLong(capturedLength)) {
         return TooLong(capturedLength);
     }
     frame.capturedLength = static_cast<int32_t>(capturedLength);
@@ -608,7 +608,7 @@ bool PeekReader::ReadTaggedPacket() {
 }
 
 bool PeekReader::ReadPacketBytes(int32_t count) {
-    if (count >= MAX_FRAME_LENGTH) {
+    if (FrameTooLong(count)) {
         return TooLong(count);
     }
     uint8_t* bytes = frame.SetData(nullptr, count);
@@ -659,12 +659,15 @@ bool PeekWriter::WriteFixedRecord(const TraceInfo& info, const FrameRecord& fram
     const bool sliced = capturedLength < frameLength;
     const int64_t count = sliced ? capturedLength : frameLength;
     const int64_t pad = count & 1;
-    if (frameLength > UINT16_MAX ||
+    // 16-bit frame and slice lengths, radio bytes included: 0 to 65535 bytes.
+    // A sliced frame longer on the line keeps the largest frame length.
+    if (!LengthFits(format, info, count - radio, UINT16_MAX - radio) ||
         file.Tell() + RecordV7::kSize + count + pad > int64_t{UINT32_MAX}) {
         return false;
     }
     uint8_t record[RecordV7::kSize] = {};
-    StoreBE16(record + RecordV7::kFrameLength, static_cast<uint16_t>(frameLength));
+    StoreBE16(record + RecordV7::kFrameLength,
+              static_cast<uint16_t>(std::min<int64_t>(frameLength, UINT16_MAX)));
     StoreBE16(record + RecordV7::kSliceLength, static_cast<uint16_t>(sliced ? count : 0));
     record[RecordV7::kFlags] = peek::FlagsFor(info, frame);
     // 64-bit microseconds since 1904: every frame time.
@@ -727,6 +730,7 @@ bool PeekWriter::WriteTaggedPacket(const TraceInfo& info, const FrameRecord& fra
         StoreLE32(p + 2, value);
         p += 6;
     };
+    // 32-bit length tags: every frame a reader hands on.
     entry(TAG_FRAME_LENGTH, static_cast<uint32_t>(std::max(frame.frameLength, 0)));
     entry(TAG_TIME_LOW, static_cast<uint32_t>(time));
     entry(TAG_TIME_HIGH, static_cast<uint32_t>(time >> 32));

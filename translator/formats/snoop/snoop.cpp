@@ -185,6 +185,7 @@ bool SnoopWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
         static_cast<uint32_t>(padded + (Extended() ? snoop::Trailer::kSize : 0));
 
     uint8_t record[RecordHeader::kSize] = {};
+    // 32-bit lengths: every frame a reader hands on.
     StoreBE32(record + RecordHeader::kLineLength, static_cast<uint32_t>(lineLength));
     StoreBE32(record + RecordHeader::kIncludedLength, static_cast<uint32_t>(included));
     StoreBE32(record + RecordHeader::kRecordLength, recordLength);

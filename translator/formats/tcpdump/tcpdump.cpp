@@ -237,8 +237,9 @@ bool TcpdumpReader::ReadNextFrame() {
     if (included > original) {
         std::swap(included, original);
     }
-    if (included > static_cast<uint32_t>(MAX_FRAME_LENGTH)) {
-        return TooLong(included);
+    // Original is the larger: a frame too long on the line is too long captured.
+    if (original > static_cast<uint32_t>(kMaxSnapshotLength)) {
+        return TooLong(original);
     }
     if (included == 0) {
         return Damaged("frame %" PRId64 " has a record without captured bytes",
@@ -258,8 +259,7 @@ bool TcpdumpReader::ReadNextFrame() {
         return false;
     }
     frame.capturedLength = length;
-    frame.frameLength =
-        static_cast<int32_t>(std::min<uint32_t>(original, INT32_MAX - kEthernetFcsSize));
+    frame.frameLength = static_cast<int32_t>(original);
     // Capture tools store Ethernet frames without their FCS; a whole frame
     // gets it back, as frames carry it here. Runts stay as captured.
     if (info.interfaceType == IF_ETHERNET && !storesFcs_ && !options.pcapfcs) {
@@ -308,6 +308,7 @@ bool TcpdumpWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) 
     // Unsigned 32-bit Unix seconds: every frame time, 1970 to 2106.
     Store32(record + RecordHeader::kSeconds, frame.seconds, bigEndian);
     Store32(record + RecordHeader::kSubSecond, subSecond, bigEndian);
+    // 32-bit lengths: every frame a reader hands on.
     Store32(record + RecordHeader::kIncludedLength, static_cast<uint32_t>(included), bigEndian);
     Store32(record + RecordHeader::kOriginalLength, static_cast<uint32_t>(original), bigEndian);
     if (!WriteBytes(record, sizeof record)) {

@@ -264,6 +264,8 @@ bool TervoWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     // to every 32-bit Unix time, before or after the start.
     f.seconds = frame.seconds - startTime_;
     f.nanoseconds = frame.nanoseconds + frame.microseconds * 1000;
+    // 32-bit lengths; the library's records are bounded only by its 32-bit
+    // file offsets, which it checks itself.
     f.capturedLength = static_cast<uint32_t>(frame.capturedLength);
     f.originalLength = static_cast<uint32_t>(frame.frameLength > 0 ? frame.frameLength : 0);
     f.data = frame.data.get();

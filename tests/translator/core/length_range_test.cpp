@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "core/checksum.h"
+#include "core/console_progress.h"
+#include "core/engine.h"
+#include "support/files.h"
+#include "support/pcap_builder.h"
+#include "translator/frames.h"
+
+namespace translator {
+namespace {
+
+using testsupport::PcapFile;
+using testsupport::PcapRecord;
+using testsupport::RampFrame;
+using testsupport::TempDir;
+
+constexpr uint32_t kStart = 1000000000;
+
+// The frame lengths a writer's fields hold, as pcap frames of the source.
+struct LengthRange {
+    int format;
+    uint32_t linkType;       // of the pcap source
+    uint32_t inside;         // the longest frame the format holds
+    int32_t insideReadBack;  // its frame length as the format's reader gives it
+    uint32_t outside;        // the shortest it does not; 0: none
+    int64_t stored;          // the outside frame's length as the format stores it
+    int64_t limit;           // the most the message names
+};
+
+void PrintTo(const LengthRange& r, std::ostream* out) {
+    *out << FormatName(r.format);
+}
+
+class WriterLengthRange : public testing::TestWithParam<LengthRange> {
+protected:
+    // Converts two short frames and a third of the length given; messages
+    // holds the sink's text.
+    bool Convert(uint32_t length, const ConvertOptions& options = {}) {
+        const std::vector<PcapRecord> records = {{kStart, 0, RampFrame(60), 0},
+                                                 {kStart + 1, 0, RampFrame(60), 0},
+                                                 {kStart + 2, 0, RampFrame(length), 0}};
+        testsupport::WriteFile(dir.file("in.pcap"),
+                               PcapFile(0xA1B2C3D4, false, GetParam().linkType, records).data());
+        TranslatorEngine engine;
+        ConsoleProgress quiet(fopen("/dev/null", "w"));
+        engine.SetSink(&quiet);
+        const bool ok =
+            engine.ConvertFile(dir.file("in.pcap"), dir.file("out"), GetParam().format, options);
+        messages = quiet.Messages() != nullptr ? quiet.Messages() : "";
+        engine.SetSink(nullptr);
+        return ok;
+    }
+    std::vector<FrameSummary> Output() {
+        TranslatorEngine engine;
+        DetectResult* detected = engine.Detect(dir.file("out"));
+        return detected != nullptr ? ReadFrames(*detected->reader, dir.file("out"))
+                                   : std::vector<FrameSummary>{};
+    }
+
+    TempDir dir;
+    std::string messages;
+};
+
+TEST_P(WriterLengthRange, HeldLengthsComeBackAndLongerFramesFailAfterAFinishedFile) {
+    const LengthRange& r = GetParam();
+    ASSERT_TRUE(Convert(r.inside)) << messages;
+    std::vector<FrameSummary> frames = Output();
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[2].frameLength, r.insideReadBack);
+    const std::vector<uint8_t> sent = RampFrame(r.inside);
+    const size_t compared = std::min<size_t>(frames[2].bytes.size(), r.inside - 4);
+    EXPECT_TRUE(std::equal(sent.begin(), sent.begin() + compared, frames[2].bytes.begin()));
+    if (r.outside == 0) {
+        return;
+    }
+    EXPECT_FALSE(Convert(r.outside));
+    EXPECT_EQ(messages, "Frame 3 is " + std::to_string(r.stored) + " bytes long; " +
+                            FormatName(r.format) + " files hold at most " +
+                            std::to_string(r.limit) + ".\r\n");
+    EXPECT_EQ(Output().size(), 2u);
+
+    // Slicing converts the same capture whole.
+    ConvertOptions sliced;
+    sliced.slice = true;
+    sliced.bytes = 100;
+    EXPECT_TRUE(Convert(r.outside, sliced)) << messages;
+    EXPECT_EQ(Output().size(), 3u);
+}
+
+constexpr uint32_t kMax = kMaxSnapshotLength;
+
+// Ethernet frames of a pcap gain their FCS on reading: writers that store it
+// hold 4 bytes less of the pcap frame, and readers give it back.
+INSTANTIATE_TEST_SUITE_P(Writers, WriterLengthRange,
+                         testing::Values(LengthRange{FMT_TD, 1, kMax, kMax + 4, 0, 0, 0},
+                                         LengthRange{FMT_XR, 1, 65535, 65539, 65536, 65536, 65535},
+                                         LengthRange{FMT_DM, 1, 65531, 65535, 65532, 65536, 65535},
+                                         LengthRange{FMT_LV, 1, 65531, 65535, 65532, 65536, 65535},
+                                         LengthRange{FMT_SO, 1, kMax, kMax + 4, 0, 0, 0},
+                                         LengthRange{FMT_SH, 1, kMax, kMax + 4, 0, 0, 0},
+                                         LengthRange{FMT_FB, 1, 65535, 65535, 65536, 65536, 65535},
+                                         LengthRange{FMT_OB, 1, kMax, kMax + 4, 0, 0, 0},
+                                         LengthRange{FMT_N2, 1, kMax, kMax + 4, 0, 0, 0},
+                                         LengthRange{FMT_EP, 1, 65531, 65535, 65532, 65536, 65535},
+                                         LengthRange{FMT_AP, 105, 65531, 65531, 65532, 65532,
+                                                     65531},
+                                         LengthRange{FMT_WP, 9, kMax, kMax, 0, 0, 0},
+                                         LengthRange{FMT_TL, 1, 65531, 65535, 65532, 65536, 65535},
+                                         LengthRange{FMT_OS, 9, 65522, 65522, 65523, 65523, 65522},
+                                         LengthRange{FMT_TV, 1, kMax, kMax + 4, 0, 0, 0}));
+
+}  // namespace
+}  // namespace translator
