@@ -1,5 +1,6 @@
 // Writes a synthetic Ethernet pcap for benchmarks: N frames of mixed lengths
-// (64..1518 bytes with FCS) and rising time stamps.
+// (64..1518 bytes on the line, stored without their FCS as capture tools
+// store them) and rising time stamps.
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -8,7 +9,6 @@
 
 #include "common/byte_order.h"
 #include "core/buffered_file.h"
-#include "core/checksum.h"
 
 int main(int argc, char** argv) {
     using namespace byte_order;
@@ -42,19 +42,19 @@ int main(int argc, char** argv) {
         const uint32_t length = pick < 45   ? 64 + (seed >> 8) % 64
                                 : pick < 80 ? 1518
                                             : 64 + (seed >> 4) % 1455;
-        for (uint32_t b = 0; b < length - 4; ++b) {
+        const uint32_t stored = length - 4;
+        for (uint32_t b = 0; b < stored; ++b) {
             frame[b] = static_cast<uint8_t>(b + i);
         }
-        StoreLE32(frame.data() + length - 4, Crc32(frame.data(), length - 4));
         micros += 137 + (seed >> 20) % 500;
         seconds += micros / 1000000;
         micros %= 1000000;
         uint8_t record[16];
         StoreLE32(record, seconds);
         StoreLE32(record + 4, micros);
-        StoreLE32(record + 8, length);
-        StoreLE32(record + 12, length);
-        if (!out.Write(record, sizeof record) || !out.Write(frame.data(), length)) {
+        StoreLE32(record + 8, stored);
+        StoreLE32(record + 12, stored);
+        if (!out.Write(record, sizeof record) || !out.Write(frame.data(), stored)) {
             fprintf(stderr, "write failed\n");
             return 1;
         }

@@ -3,8 +3,6 @@
 #include <filesystem>
 #include <string>
 
-#include "common/byte_order.h"
-#include "core/checksum.h"
 #include "support/files.h"
 #include "support/pcap_builder.h"
 
@@ -14,7 +12,8 @@ namespace {
 
 constexpr uint32_t kStart = 1767225600;  // 2026-01-01 00:00:00 UTC
 
-// An Ethernet II frame carrying IPv4/UDP with its FCS appended.
+// An Ethernet II frame carrying IPv4/UDP, padded to the minimum and without
+// its FCS, as capture tools store frames they receive.
 std::vector<uint8_t> UdpFrame(uint8_t host, uint16_t port, size_t payload) {
     Bytes f;
     f.u8(0x02).u8(0x00).u8(0x5e).u8(0x10).u8(0x00).u8(host);  // destination
@@ -29,9 +28,6 @@ std::vector<uint8_t> UdpFrame(uint8_t host, uint16_t port, size_t payload) {
     while (bytes.size() < 60) {
         bytes.push_back(0);
     }
-    uint8_t fcs[4];
-    byte_order::StoreLE32(fcs, translator::Crc32(bytes.data(), static_cast<int64_t>(bytes.size())));
-    bytes.insert(bytes.end(), fcs, fcs + 4);
     return bytes;
 }
 
