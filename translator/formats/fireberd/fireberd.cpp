@@ -116,8 +116,10 @@ bool FireBerdReader::ReadNextFrame() {
     // A record longer than the probe captures is delivered cut to that limit.
     if (frame.frameLength > fireberd::kMaxCaptured) {
         frame.capturedLength = fireberd::kMaxCaptured;
-    } else if (ethernet) {
-        // Runts stay as the probe stored them.
+    }
+    if (ethernet) {
+        // Runts stay as the probe stored them; a cut frame gains the FCS on
+        // its line length only.
         AddEthernetFcs(frame, (flags & fireberd::kFlagsWithoutFcs) == 0, false);
     }
     frame.seconds = dayBase_ + milliseconds / 1000;
