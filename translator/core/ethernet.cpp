@@ -1,5 +1,8 @@
 #include "ethernet.h"
 
+#include "checksum.h"
+#include "common/byte_order.h"
+
 namespace translator {
 
 void AddEthernetFcs(FrameRecord& frame, bool computeFcs, bool padRunt) {
@@ -14,6 +17,20 @@ void AddEthernetFcs(FrameRecord& frame, bool computeFcs, bool padRunt) {
     frame.frameLength += kEthernetFcsSize;
     frame.capturedLength += kEthernetFcsSize;
     frame.StoreCrc32(computeFcs);
+}
+
+void AddWirelessFcs(FrameRecord& frame, bool computeFcs) {
+    if (frame.capturedLength < frame.frameLength) {
+        frame.frameLength += kEthernetFcsSize;
+        return;
+    }
+    const int32_t length = frame.frameLength;
+    if (length + kEthernetFcsSize > frame.capacity) {
+        return;
+    }
+    uint8_t* bytes = frame.data.get();
+    byte_order::StoreLE32(bytes + length, computeFcs ? WirelessFcs(bytes, length) : 0);
+    frame.frameLength = frame.capturedLength = length + kEthernetFcsSize;
 }
 
 }  // namespace translator

@@ -20,4 +20,8 @@ constexpr int32_t kEthernetMaxFrame = 1518;
 // buffer must hold the minimum frame and the FCS.
 void AddEthernetFcs(FrameRecord& frame, bool computeFcs, bool padRunt);
 
+// The same for an 802.11 frame, which has no minimum size: never padded, and
+// a short frame still gets its computed FCS.
+void AddWirelessFcs(FrameRecord& frame, bool computeFcs);
+
 }  // namespace translator
