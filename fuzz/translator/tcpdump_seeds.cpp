@@ -32,6 +32,24 @@ int main(int argc, char** argv) {
     WriteFile(dir + "/trailer.pcap",
               PcapFile(0xA1B2C3D4, false, 105, records, PcapLayout::kTrailer4).data());
     WriteFile(dir + "/header-only.pcap", PcapFile(0xA1B2C3D4, false, 9, {}).data());
+    const Bytes cooked =
+        Bytes().be16(0).be16(1).be16(6).ramp(6, 0x10).zeros(2).be16(0x0800).u8(0x45).ramp(39);
+    WriteFile(dir + "/cooked.pcap",
+              PcapFile(0xA1B2C3D4, false, 113, {{1, 0, cooked.data(), 0}}).data());
+    const Bytes radiotap = Bytes()
+                               .u8(0)
+                               .u8(0)
+                               .le16(16)
+                               .le32(0x0000006E)  // flags, rate, channel, signal, noise
+                               .u8(0x10)
+                               .u8(108)
+                               .le16(2437)
+                               .le16(0x00A0)
+                               .u8(0xC4)
+                               .u8(0xA1)
+                               .ramp(34);
+    WriteFile(dir + "/radiotap.pcap",
+              PcapFile(0xA1B2C3D4, false, 127, {{1, 0, radiotap.data(), 0}}).data());
 
     translator::TranslatorEngine engine;
     translator::ConvertOptions options;

@@ -68,12 +68,13 @@ struct Engine {
     }
 };
 
-// Ethernet pcaps of the corpus with at least one frame.
+// Ethernet pcaps of the corpus, stored as Ethernet, with at least one frame.
 std::vector<std::string> EthernetPcaps(const std::string& corpus) {
     std::vector<std::string> paths;
     for (const auto& path : ListFiles(corpus + "/pcap", ".pcap")) {
         TcpdumpReader reader;
-        if (!ReadFrames(reader, path).empty() && reader.info.interfaceType == IF_ETHERNET) {
+        if (!ReadFrames(reader, path).empty() && reader.info.interfaceType == IF_ETHERNET &&
+            reader.info.frameOrigin == ORIGIN_AS_STORED) {
             paths.push_back(path);
         }
     }

@@ -93,7 +93,8 @@ std::vector<std::string> EthernetCaptures(const std::string& corpus) {
     std::vector<std::string> captures;
     for (const auto& path : ListFiles(corpus + "/pcap", ".pcap")) {
         TraceInfo info;
-        if (!SourceFrames(path, &info).empty() && info.interfaceType == IF_ETHERNET) {
+        if (!SourceFrames(path, &info).empty() && info.interfaceType == IF_ETHERNET &&
+            info.frameOrigin == ORIGIN_AS_STORED) {
             captures.push_back(path);
         }
     }

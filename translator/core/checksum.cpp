@@ -7,7 +7,11 @@
 namespace translator {
 
 uint32_t Crc32(const uint8_t* bytes, int64_t n) {
-    if (n < 60 || n > kMaxReadFrameLength) {
+    return n < 60 ? 0 : WirelessFcs(bytes, n);
+}
+
+uint32_t WirelessFcs(const uint8_t* bytes, int64_t n) {
+    if (n < 0 || n > kMaxReadFrameLength) {
         return 0;
     }
     // zlib's crc32 is the 802.3 CRC: reflected 0xEDB88320, all-ones start, final complement.

@@ -95,8 +95,9 @@ std::string FileSummaryText(const std::string& source, const std::string& destin
     };
     line("Source File:          \t%s\r\n", source.c_str());
     line("Analyzer:             \t%s\r\n", FormatName(info.format));
-    line("Interface:            \t%s %s\r\n", InterfaceName(info.interfaceType),
-         WanName(info.wanType));
+    // Rebuilt frames name their origin after the interface, whose WAN name is empty.
+    line("Interface:            \t%s %s%s\r\n", InterfaceName(info.interfaceType),
+         WanName(info.wanType), FrameOriginNote(info.frameOrigin));
     if (info.lineRate > 0) {
         line("Line Rate:            \t%d\r\n", info.lineRate);
     }

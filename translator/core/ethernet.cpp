@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "checksum.h"
+#include "common/byte_order.h"
+
 namespace translator {
 
 void AddEthernetFcs(FrameRecord& frame, bool computeFcs, bool padRunt) {
@@ -24,6 +27,20 @@ int32_t LineLengthWithoutFcs(const FrameRecord& frame) {
 
 int32_t CapturedWithoutFcs(const FrameRecord& frame) {
     return std::clamp(frame.capturedLength, 0, LineLengthWithoutFcs(frame));
+}
+
+void AddWirelessFcs(FrameRecord& frame, bool computeFcs) {
+    if (frame.capturedLength < frame.frameLength) {
+        frame.frameLength += kEthernetFcsSize;
+        return;
+    }
+    const int32_t length = frame.frameLength;
+    if (length + kEthernetFcsSize > frame.capacity) {
+        return;
+    }
+    uint8_t* bytes = frame.data.get();
+    byte_order::StoreLE32(bytes + length, computeFcs ? WirelessFcs(bytes, length) : 0);
+    frame.frameLength = frame.capturedLength = length + kEthernetFcsSize;
 }
 
 }  // namespace translator

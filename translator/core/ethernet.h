@@ -26,4 +26,8 @@ void AddEthernetFcs(FrameRecord& frame, bool computeFcs, bool padRunt);
 int32_t LineLengthWithoutFcs(const FrameRecord& frame);
 int32_t CapturedWithoutFcs(const FrameRecord& frame);
 
+// The same for an 802.11 frame, which has no minimum size: never padded, and
+// a short frame still gets its computed FCS.
+void AddWirelessFcs(FrameRecord& frame, bool computeFcs);
+
 }  // namespace translator

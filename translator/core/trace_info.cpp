@@ -5,6 +5,21 @@
 
 namespace translator {
 
+const char* FrameOriginNote(int origin) {
+    switch (origin) {
+        case ORIGIN_LINUX_COOKED:
+            return "(from Linux cooked capture)";
+        case ORIGIN_RAW_IP:
+            return "(from raw IP capture)";
+        case ORIGIN_LOOPBACK:
+            return "(from loopback capture)";
+        case ORIGIN_RADIOTAP:
+            return "(from radiotap capture)";
+        default:
+            return "";
+    }
+}
+
 void TraceInfo::Accumulate(FrameRecord& frame) {
     if (frame.nonData) {
         ++nonDataFrames;

@@ -8,6 +8,19 @@ namespace translator {
 
 struct FrameRecord;
 
+// The framing a reader rebuilt its frames from, when the source stored them
+// with a link header of another kind; the file summary names it.
+enum FrameOrigin : int32_t {
+    ORIGIN_AS_STORED = 0,
+    ORIGIN_LINUX_COOKED,
+    ORIGIN_RAW_IP,
+    ORIGIN_LOOPBACK,
+    ORIGIN_RADIOTAP,
+};
+
+// "(from Linux cooked capture)" and the like; empty for frames as stored.
+const char* FrameOriginNote(int origin);
+
 // What one source file says about itself, plus statistics of the frames read.
 struct TraceInfo {
     int32_t format = FMT_UN;
@@ -16,6 +29,7 @@ struct TraceInfo {
     int64_t totalFrames = -1;
     int32_t interfaceType = IF_UNKNOWN;
     int32_t wanType = WAN_NONE;
+    int32_t frameOrigin = ORIGIN_AS_STORED;
     char notes[2048] = {};
     uint32_t startTime = 0;
     uint32_t firstSeconds = 0;

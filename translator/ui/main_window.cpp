@@ -95,8 +95,8 @@ QPushButton* Button(const char* text, const char* name) {
 QString SourceSummary(const std::string& path, const TraceInfo& info) {
     QString text;
     text += QString::asprintf("Analyzer:    \t%s\r\n", FormatName(info.format));
-    text += QString::asprintf("Interface:   \t%s %s\r\n", InterfaceName(info.interfaceType),
-                              WanName(info.wanType));
+    text += QString::asprintf("Interface:   \t%s %s%s\r\n", InterfaceName(info.interfaceType),
+                              WanName(info.wanType), FrameOriginNote(info.frameOrigin));
     if (info.lineRate > 0) {
         text += QString::asprintf("Line Rate:   \t%d\r\n", info.lineRate);
     }

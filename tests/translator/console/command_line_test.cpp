@@ -279,16 +279,21 @@ TEST(CommandLine, CorpusFolderRun) {
     const std::string out = t.Run(corpus + "/pcap " + t.dir.file("out") + " TX", &status);
     EXPECT_EQ(status, 0);
     const size_t files = ListFiles(corpus + "/pcap", "").size();
-    const size_t written = ListFiles(t.dir.file("out"), ".HexDump.txt").size();
     EXPECT_EQ(files, 69u);
-    EXPECT_GE(written, 50u);
-    EXPECT_NE(out.find(std::to_string(written) +
+    // Every file is recognised; those of a link type the reader does not take
+    // (ARCNET, corrupt values) are refused by name.
+    size_t refused = 0;
+    for (size_t at = out.find(" is not supported.\r\n"); at != std::string::npos;
+         at = out.find(" is not supported.\r\n", at + 1)) {
+        ++refused;
+    }
+    EXPECT_EQ(refused, 5u);
+    EXPECT_NE(out.find(std::to_string(files - refused) +
                        " files are converted to HexDump (Ascii) format "
                        "successfully.\r\n" +
-                       std::to_string(files - written) + " files are not converted.\r\n"),
+                       std::to_string(refused) + " files are not converted.\r\n"),
               std::string::npos);
-    EXPECT_NE(out.find("LINKTYPE_RAW_ipv4.pcap is not a recognized data file format.\r\n"),
-              std::string::npos);
+    EXPECT_NE(out.find("tcpdump/libpcap link type 129 is not supported.\r\n"), std::string::npos);
 }
 
 TEST(FolderHelpers, ConvertedNames) {

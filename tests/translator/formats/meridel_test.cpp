@@ -509,7 +509,7 @@ TEST(MeridelRecords, TrellanHeaderOnlyRecordsAndOversizedFrames) {
     EXPECT_EQ(read.frames[1].bytes, (std::vector<uint8_t>{0xAA, 0xBB, 0xCC, 0xDD}));
     EXPECT_EQ(read.flags[1], FRAME_CRC_ERROR | FRAME_DIR_LN);
 
-    const auto tooLong = Bytes().u8(1).u8(1).zeros(14).le32(262145).le32(262145).zeros(16).data();
+    const auto tooLong = Bytes().u8(1).u8(1).zeros(14).le32(262149).le32(262149).zeros(16).data();
     WriteFile(path, MeridelFile(0x21001721, config, 1, 2, 100,
                                 {{Bytes().append(frame).append(tooLong).data()}})
                         .data());

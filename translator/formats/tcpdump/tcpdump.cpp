@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cinttypes>
 #include <climits>
+#include <cstdio>
+#include <cstring>
 
 #include "common/byte_order.h"
 #include "core/checksum.h"
@@ -47,9 +49,11 @@ struct LinkTypeRow {
     int32_t interfaceType;
     int32_t wanType;
     int32_t lineRate;
+    LinkLayer layer = LinkLayer::kAsStored;
+    int32_t origin = ORIGIN_AS_STORED;
 };
 
-// Link types the reader accepts; any other rejects the file.
+// Link types the reader takes; any other is refused at the first read.
 constexpr LinkTypeRow kReadLinkTypes[] = {
     {1, IF_ETHERNET, WAN_NONE, 0},
     {6, IF_TOKEN_RING, WAN_NONE, 0},
@@ -64,6 +68,14 @@ constexpr LinkTypeRow kReadLinkTypes[] = {
     {121, IF_WAN, WAN_HDLC, 0},
     {105, IF_802_11, WAN_NONE, 1000000},
     {107, IF_WAN, WAN_FRAME_RELAY, 0},
+    {113, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kLinuxCooked, ORIGIN_LINUX_COOKED},
+    {276, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kLinuxCooked2, ORIGIN_LINUX_COOKED},
+    {101, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kRawIp, ORIGIN_RAW_IP},
+    {228, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kIpv4, ORIGIN_RAW_IP},
+    {229, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kIpv6, ORIGIN_RAW_IP},
+    {0, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kNull, ORIGIN_LOOPBACK},
+    {108, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kLoopback, ORIGIN_LOOPBACK},
+    {127, IF_802_11, WAN_NONE, 1000000, LinkLayer::kRadiotap, ORIGIN_RADIOTAP},
 };
 
 const LinkTypeRow* FindLinkType(uint32_t linkType) {
@@ -90,6 +102,8 @@ bool TcpdumpReader::Open(const std::string& path) {
         return false;
     }
     swapped_ = extension8_ = trailer4_ = nanoTimestamps_ = microFromNano_ = storesFcs_ = false;
+    unsupportedLinkType_ = false;
+    linkLayer_ = pcap::LinkLayer::kAsStored;
     info.Reset();
     uint8_t header[pcap::FileHeader::kSize];
     if (!file.Seek(0) || !ReadBytes(header, sizeof header) || !ParseHeader(header) ||
@@ -131,26 +145,34 @@ bool TcpdumpReader::ParseHeader(const uint8_t* header) {
     if (Load16(header + FileHeader::kVersionMajor, swapped_) < 2) {
         return false;
     }
-    uint32_t linkType = Load32(header + FileHeader::kLinkType, swapped_);
+    linkType_ = Load32(header + FileHeader::kLinkType, swapped_);
+    uint32_t linkType = linkType_;
     int fcsBytes = 0;
     if (linkType & pcap::kFcsLengthPresent) {
         fcsBytes = static_cast<int>(linkType >> pcap::kFcsLengthShift) * 2;
         linkType &= pcap::kLinkTypeMask;
     }
-    const pcap::LinkTypeRow* link = pcap::FindLinkType(linkType);
-    if (link == nullptr) {
-        return false;
-    }
-    if (link->interfaceType == IF_ETHERNET) {
-        if (fcsBytes != 0 && fcsBytes != kEthernetFcsSize) {
-            return false;
-        }
-        storesFcs_ = fcsBytes == kEthernetFcsSize;
-    }
     info.format = FMT_TD;
-    info.interfaceType = link->interfaceType;
-    info.wanType = link->wanType;
-    info.lineRate = DefaultLineRate(info.interfaceType, link->lineRate);
+    const pcap::LinkTypeRow* link = pcap::FindLinkType(linkType);
+    if (link != nullptr && link->interfaceType == IF_ETHERNET && fcsBytes != 0) {
+        // Only frames stored as Ethernet can carry an Ethernet FCS.
+        storesFcs_ = fcsBytes == kEthernetFcsSize && link->layer == pcap::LinkLayer::kAsStored;
+        if (!storesFcs_) {
+            link = nullptr;
+        }
+    }
+    if (link == nullptr) {
+        // Recognised, so that the first read can refuse it by name; Ethernet
+        // lets every writer get that far.
+        unsupportedLinkType_ = true;
+        info.interfaceType = IF_ETHERNET;
+    } else {
+        info.interfaceType = link->interfaceType;
+        info.wanType = link->wanType;
+        info.frameOrigin = link->origin;
+        linkLayer_ = link->layer;
+    }
+    info.lineRate = DefaultLineRate(info.interfaceType, link != nullptr ? link->lineRate : 0);
     // Big-endian whatever the file's order: the format's rule, which files
     // written for nanosecond readers rely on.
     microFromNano_ = LoadBE32(header + FileHeader::kAccuracy) == 3;
@@ -217,6 +239,13 @@ bool TcpdumpReader::ProbeTrailerLayout() {
 
 bool TcpdumpReader::ReadNextFrame() {
     using pcap::RecordHeader;
+    if (unsupportedLinkType_) {
+        char text[64];
+        snprintf(text, sizeof text, "tcpdump/libpcap link type %" PRIu32 " is not supported.\r\n",
+                 linkType_);
+        ReportReadFailure(text);
+        return false;
+    }
     uint8_t record[RecordHeader::kSize];
     if (!ReadRecordStart(record, sizeof record, "record header")) {
         return false;
@@ -250,7 +279,14 @@ bool TcpdumpReader::ReadNextFrame() {
         return false;
     }
     const int32_t length = static_cast<int32_t>(included);
-    uint8_t* bytes = frame.SetData(nullptr, std::max(length, 60) + 4);
+    const bool asStored = linkLayer_ == pcap::LinkLayer::kAsStored;
+    uint8_t* bytes = nullptr;
+    if (asStored) {
+        bytes = frame.SetData(nullptr, std::max(length, kEthernetMinFrameNoFcs) + kEthernetFcsSize);
+    } else {
+        record_.resize(included);
+        bytes = record_.data();
+    }
     if (!ReadPart(bytes, included, "data")) {
         return false;
     }
@@ -258,18 +294,88 @@ bool TcpdumpReader::ReadNextFrame() {
     if (trailer4_ && !ReadPart(trailer, sizeof trailer, "record trailer")) {
         return false;
     }
-    frame.capturedLength = length;
-    frame.frameLength = static_cast<int32_t>(original);
-    // Capture tools store Ethernet frames without their FCS; a whole frame
-    // gets it back, as frames carry it here. Runts stay as captured.
-    if (info.interfaceType == IF_ETHERNET && !storesFcs_ && !options.pcapfcs) {
-        AddEthernetFcs(frame, true, false);
-    }
     if (info.interfaceType == IF_802_11) {
         frame.wlanRate = 22;
         frame.wlanChannel = 1;
         frame.wlanSignal = 100;
         frame.wlanNoise = 0;
+    }
+    if (linkLayer_ == pcap::LinkLayer::kRadiotap) {
+        return StripRadiotap(included, original);
+    }
+    if (asStored) {
+        frame.capturedLength = length;
+        frame.frameLength = static_cast<int32_t>(original);
+    } else if (!RebuildEthernet(included, original)) {
+        return false;
+    }
+    // Capture tools store Ethernet frames without their FCS, and rebuilt ones
+    // never had one; a whole frame gets it back, as frames carry it here.
+    // Runts stay as captured.
+    if (info.interfaceType == IF_ETHERNET && (!asStored || (!storesFcs_ && !options.pcapfcs))) {
+        AddEthernetFcs(frame, true, false);
+    }
+    return true;
+}
+
+bool TcpdumpReader::RebuildEthernet(uint32_t included, uint32_t original) {
+    using pcap::EthernetHeader;
+    pcap::EthernetPrefix prefix;
+    if (const char* why =
+            pcap::EthernetPrefixFor(linkLayer_, record_.data(), included, original, &prefix)) {
+        return Damaged("frame %" PRId64 " %s", info.framesRead + 1, why);
+    }
+    const size_t payload = included - prefix.linkHeaderSize;
+    const size_t length = EthernetHeader::kSize + payload;
+    if (FrameTooLong(static_cast<int64_t>(length))) {
+        return TooLong(static_cast<int64_t>(length));
+    }
+    const auto captured = static_cast<int32_t>(length);
+    uint8_t* bytes =
+        frame.SetData(nullptr, std::max(captured, kEthernetMinFrameNoFcs) + kEthernetFcsSize);
+    pcap::StoreEthernetHeader(prefix, bytes);
+    memcpy(bytes + EthernetHeader::kSize, record_.data() + prefix.linkHeaderSize, payload);
+    frame.capturedLength = captured;
+    const uint64_t onLine = uint64_t{original} - prefix.linkHeaderSize + EthernetHeader::kSize;
+    frame.frameLength = static_cast<int32_t>(std::min<uint64_t>(onLine, INT32_MAX));
+    return true;
+}
+
+// 802.11 frames travel with their FCS: one the capture left out is added, as
+// other readers of 802.11 captures deliver it.
+bool TcpdumpReader::StripRadiotap(uint32_t included, uint32_t original) {
+    pcap::RadiotapInfo radio;
+    if (const char* why = pcap::ParseRadiotap(record_.data(), included, &radio)) {
+        return Damaged("frame %" PRId64 " %s", info.framesRead + 1, why);
+    }
+    if (radio.headerSize == included) {
+        return Damaged("frame %" PRId64 " holds no bytes after its radiotap header",
+                       info.framesRead + 1);
+    }
+    const auto captured = static_cast<int32_t>(included - radio.headerSize);
+    uint8_t* bytes =
+        frame.SetData(nullptr, std::max(captured, kEthernetMinFrameNoFcs) + kEthernetFcsSize);
+    memcpy(bytes, record_.data() + radio.headerSize, static_cast<size_t>(captured));
+    frame.capturedLength = captured;
+    frame.frameLength = static_cast<int32_t>(
+        std::min<uint32_t>(original - static_cast<uint32_t>(radio.headerSize), INT32_MAX));
+    if (radio.badFcs) {
+        frame.flags |= FRAME_CRC_ERROR;
+    }
+    if (!radio.hasFcs) {
+        AddWirelessFcs(frame, !radio.badFcs);
+    }
+    if (radio.hasRate) {
+        frame.wlanRate = radio.rate;
+    }
+    if (radio.hasChannel) {
+        frame.wlanChannel = radio.channel;
+    }
+    if (radio.hasSignal) {
+        frame.wlanSignal = pcap::PercentOfDbm(radio.signalDbm);
+    }
+    if (radio.hasNoise) {
+        frame.wlanNoise = pcap::PercentOfDbm(radio.noiseDbm);
     }
     return true;
 }

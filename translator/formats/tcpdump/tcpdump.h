@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/trace_reader.h"
 #include "core/trace_writer.h"
+#include "link_layer.h"
 
 namespace translator {
 
@@ -72,6 +74,10 @@ private:
     bool ProbeLayout(uint32_t snapLength);
     bool ProbeTrailerLayout();
     bool ReadSecondRecordLengths(int64_t gap, uint32_t* included, uint32_t* original);
+    // Frame from the record bytes read into record_, for link types the
+    // reader rebuilds.
+    bool RebuildEthernet(uint32_t included, uint32_t original);
+    bool StripRadiotap(uint32_t included, uint32_t original);
 
     bool swapped_ = false;
     bool extension8_ = false;
@@ -80,6 +86,11 @@ private:
     bool microFromNano_ = false;
     // The file says its Ethernet frames carry their FCS.
     bool storesFcs_ = false;
+    pcap::LinkLayer linkLayer_ = pcap::LinkLayer::kAsStored;
+    // A link type the reader does not take, refused at the first read.
+    bool unsupportedLinkType_ = false;
+    uint32_t linkType_ = 0;
+    std::vector<uint8_t> record_;
 };
 
 class TcpdumpWriter : public BinaryTraceWriter {
