@@ -375,6 +375,43 @@ TEST(TcpdumpWriter, AtmPrefixRemoval) {
     EXPECT_EQ(LoadBE32(kept.Output().data() + 20), 123u);
 }
 
+// Frames carry their FCS inside the translator: a pcap frame gains it unless
+// the file or the pcapfcs setting says the frames already end with it, and
+// the writer leaves it out again unless pcapfcs keeps frames as they are.
+TEST(TcpdumpFcs, LinkTypeBitsAndSettingDecideWhetherFramesCarryIt) {
+    const std::vector<PcapRecord> records = {{1, 0, RampFrame(64), 0},
+                                             {2, 0, RampFrame(100, 3), 1518}};
+    const std::vector<FrameSummary> asStored = {{1, 0, 0, 64, RampFrame(64)},
+                                                {2, 0, 0, 1518, RampFrame(100, 3)}};
+    const std::vector<FrameSummary> withFcs = {{1, 0, 0, 68, WithFcs(RampFrame(64))},
+                                               {2, 0, 0, 1522, RampFrame(100, 3)}};
+    struct Case {
+        uint32_t linkType;
+        bool pcapfcs;
+        const std::vector<FrameSummary>& expected;
+    };
+    for (const Case& c : {Case{1, false, withFcs}, Case{1, true, asStored},
+                          Case{0x24000001, false, asStored}, Case{0x04000001, false, withFcs}}) {
+        TempDir dir;
+        WriteFile(dir.file("in.pcap"), PcapFile(0xA1B2C3D4, false, c.linkType, records).data());
+        TcpdumpReader reader;
+        reader.options.pcapfcs = c.pcapfcs;
+        EXPECT_EQ(ReadFrames(reader, dir.file("in.pcap")), c.expected) << std::hex << c.linkType;
+    }
+    bool opened = true;
+    ReadBytes(PcapFile(0xA1B2C3D4, false, 0x14000001, records), &opened);  // a 2-byte FCS
+    EXPECT_TRUE(opened);  // refused by name at the first read
+
+    for (bool pcapfcs : {false, true}) {
+        Conversion c;
+        c.options.pcapfcs = pcapfcs;
+        c.options.pcapbyteswapped = false;
+        const Bytes source = PcapFile(0xA1B2C3D4, false, 1, records, PcapLayout::kStandard, 100);
+        ASSERT_TRUE(c.Run(source));
+        EXPECT_EQ(c.Output(), source.data()) << pcapfcs;
+    }
+}
+
 TEST(TcpdumpWriter, ModifiedRoundTrip) {
     Conversion first;
     first.options.pcapmodified = true;
