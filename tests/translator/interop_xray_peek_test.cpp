@@ -151,6 +151,9 @@ TEST(CorpusNetXRay, TsharkReadsOurOutputAndRoundTripsKeepTheFrames) {
 
         const auto seen = ReadWithTshark(xr, dir);
         ASSERT_EQ(seen.size(), source.size()) << path;
+        const std::string peer = dir.file(BaseName(path) + ".editcap.cap");
+        RunCommand("editcap -F ngwsniffer_2_0 " + path + " " + peer);
+        EXPECT_EQ(seen, ReadWithTshark(peer, dir)) << path << " as editcap writes it";
         for (size_t i = 0; i < source.size(); ++i) {
             const FrameSummary& want = source[i];
             // tshark's time arithmetic for this format may be 1 us off.
