@@ -35,6 +35,7 @@ constexpr FormatRow FormatTable[kFormatCount] = {
     {FMT_N2, "NetMon (Microsoft, SMS 2.0)", "N2", ".cap", ".NetMon.cap"},
     {FMT_TV, "Tervo (Veltrix)", "TV", ".cap", ".Tervo.cap"},
     {FMT_FL, "Feldane (Veltrix)", "FL", ".rec", ".Feldane.dat"},
+    {FMT_NG, "pcapng", "NG", ".pcapng", ".pcapng"},
 };
 
 namespace {

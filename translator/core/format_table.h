@@ -34,6 +34,7 @@ enum FormatId : int32_t {
     FMT_N2,
     FMT_TV,
     FMT_FL,
+    FMT_NG,
     // Not a format: the number of rows, so new formats go above it.
     FMT_COUNT,
 };

@@ -1,10 +1,11 @@
 // The single registration table of format modules. The order is the
 // detection order of readers and the search order of writers:
-//   readers  1 Meridel bridge, 2 tcpdump, 3 NetXRay, 4 Domino/LinkView, 5 snoop family,
-//            6 FireBerd 500, 7 Quillon, 8 Observer, 9 NetMon, 10 Peek family,
-//            11 Tervo bridge, 12 Feldane
-//   writers  1 Meridel bridge, 2 tcpdump, 3 NetXRay, 4 Domino/LinkView, 5 snoop family,
-//            6 FireBerd 500, 7 HexDump, 8 Observer, 9 NetMon, 10 Peek family, 11 Tervo bridge
+//   readers  1 Meridel bridge, 2 tcpdump, 3 pcapng, 4 NetXRay, 5 Domino/LinkView,
+//            6 snoop family, 7 FireBerd 500, 8 Quillon, 9 Observer, 10 NetMon,
+//            11 Peek family, 12 Tervo bridge, 13 Feldane
+//   writers  1 Meridel bridge, 2 tcpdump, 3 pcapng, 4 NetXRay, 5 Domino/LinkView,
+//            6 snoop family, 7 FireBerd 500, 8 HexDump, 9 Observer, 10 NetMon,
+//            11 Peek family, 12 Tervo bridge
 // Each module takes its place in the lists below.
 #include "core/engine.h"
 #include "formats/domino/domino.h"
@@ -15,6 +16,7 @@
 #include "formats/netmon/netmon.h"
 #include "formats/netxray/netxray.h"
 #include "formats/observer/observer.h"
+#include "formats/pcapng/pcapng.h"
 #include "formats/peek/peek.h"
 #include "formats/quillon/quillon.h"
 #include "formats/snoop/snoop.h"
@@ -27,6 +29,7 @@ std::vector<std::unique_ptr<TraceReader>> CreateReaders() {
     std::vector<std::unique_ptr<TraceReader>> readers;
     readers.push_back(std::make_unique<AnalyzerTraceReader>());
     readers.push_back(std::make_unique<TcpdumpReader>());
+    readers.push_back(std::make_unique<PcapngReader>());
     readers.push_back(std::make_unique<NetXRayReader>());
     readers.push_back(std::make_unique<DominoReader>());
     readers.push_back(std::make_unique<SnoopReader>());
@@ -44,6 +47,7 @@ std::vector<std::unique_ptr<TraceWriter>> CreateWriters() {
     std::vector<std::unique_ptr<TraceWriter>> writers;
     writers.push_back(std::make_unique<AnalyzerTraceWriter>());
     writers.push_back(std::make_unique<TcpdumpWriter>());
+    writers.push_back(std::make_unique<PcapngWriter>());
     writers.push_back(std::make_unique<NetXRayWriter>());
     writers.push_back(std::make_unique<DominoWriter>());
     writers.push_back(std::make_unique<SnoopWriter>());

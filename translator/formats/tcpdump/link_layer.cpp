@@ -1,10 +1,13 @@
 #include "link_layer.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <iterator>
 
 #include "common/byte_order.h"
+#include "core/checksum.h"
+#include "core/ethernet.h"
 
 namespace translator::pcap {
 
@@ -311,6 +314,112 @@ uint8_t PercentOfDbm(int8_t dbm) {
         return 100;
     }
     return static_cast<uint8_t>(2 * (dbm + 100));
+}
+
+namespace {
+
+// Link types the readers take; any other is refused at the first read.
+constexpr LinkTypeRow kReadLinkTypes[] = {
+    {1, IF_ETHERNET, WAN_NONE, 0},
+    {6, IF_TOKEN_RING, WAN_NONE, 0},
+    {7, IF_ARCNET, WAN_NONE, 0},
+    {9, IF_WAN, WAN_PPP, 0},
+    {10, IF_FDDI, WAN_NONE, 0},
+    {11, IF_ATM, WAN_NONE, 0},
+    {19, IF_ATM, WAN_NONE, 0},
+    {123, IF_ATM, WAN_NONE, 0},
+    {100, IF_ETHERNET, WAN_NONE, 100000000},
+    {104, IF_WAN, WAN_HDLC, 0},
+    {121, IF_WAN, WAN_HDLC, 0},
+    {105, IF_802_11, WAN_NONE, 1000000},
+    {107, IF_WAN, WAN_FRAME_RELAY, 0},
+    {113, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kLinuxCooked, ORIGIN_LINUX_COOKED},
+    {276, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kLinuxCooked2, ORIGIN_LINUX_COOKED},
+    {101, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kRawIp, ORIGIN_RAW_IP},
+    {228, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kIpv4, ORIGIN_RAW_IP},
+    {229, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kIpv6, ORIGIN_RAW_IP},
+    {0, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kNull, ORIGIN_LOOPBACK},
+    {108, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kLoopback, ORIGIN_LOOPBACK},
+    {127, IF_802_11, WAN_NONE, 1000000, LinkLayer::kRadiotap, ORIGIN_RADIOTAP},
+};
+
+RebuildResult RebuildEthernet(LinkLayer layer, const uint8_t* record, uint32_t included,
+                              uint32_t original, FrameRecord& frame) {
+    EthernetPrefix prefix;
+    if (const char* why = EthernetPrefixFor(layer, record, included, original, &prefix)) {
+        return {why, 0};
+    }
+    const size_t payload = included - prefix.linkHeaderSize;
+    const size_t length = EthernetHeader::kSize + payload;
+    if (FrameTooLong(static_cast<int64_t>(length))) {
+        return {nullptr, static_cast<int64_t>(length)};
+    }
+    const auto captured = static_cast<int32_t>(length);
+    uint8_t* bytes =
+        frame.SetData(nullptr, std::max(captured, kEthernetMinFrameNoFcs) + kEthernetFcsSize);
+    StoreEthernetHeader(prefix, bytes);
+    memcpy(bytes + EthernetHeader::kSize, record + prefix.linkHeaderSize, payload);
+    frame.capturedLength = captured;
+    const uint64_t onLine = uint64_t{original} - prefix.linkHeaderSize + EthernetHeader::kSize;
+    frame.frameLength = static_cast<int32_t>(std::min<uint64_t>(onLine, INT32_MAX));
+    return {};
+}
+
+// 802.11 frames travel with their FCS: one the capture left out is added, as
+// other readers of 802.11 captures deliver it.
+RebuildResult StripRadiotap(const uint8_t* record, uint32_t included, uint32_t original,
+                            FrameRecord& frame) {
+    RadiotapInfo radio;
+    if (const char* why = ParseRadiotap(record, included, &radio)) {
+        return {why, 0};
+    }
+    if (radio.headerSize == included) {
+        return {"holds no bytes after its radiotap header", 0};
+    }
+    const auto captured = static_cast<int32_t>(included - radio.headerSize);
+    uint8_t* bytes =
+        frame.SetData(nullptr, std::max(captured, kEthernetMinFrameNoFcs) + kEthernetFcsSize);
+    memcpy(bytes, record + radio.headerSize, static_cast<size_t>(captured));
+    frame.capturedLength = captured;
+    frame.frameLength = static_cast<int32_t>(
+        std::min<uint32_t>(original - static_cast<uint32_t>(radio.headerSize), INT32_MAX));
+    if (radio.badFcs) {
+        frame.flags |= FRAME_CRC_ERROR;
+    }
+    if (!radio.hasFcs) {
+        AddWirelessFcs(frame, !radio.badFcs);
+    }
+    if (radio.hasRate) {
+        frame.wlanRate = radio.rate;
+    }
+    if (radio.hasChannel) {
+        frame.wlanChannel = radio.channel;
+    }
+    if (radio.hasSignal) {
+        frame.wlanSignal = PercentOfDbm(radio.signalDbm);
+    }
+    if (radio.hasNoise) {
+        frame.wlanNoise = PercentOfDbm(radio.noiseDbm);
+    }
+    return {};
+}
+
+}  // namespace
+
+const LinkTypeRow* FindLinkType(uint32_t linkType) {
+    for (const auto& row : kReadLinkTypes) {
+        if (row.linkType == linkType) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+RebuildResult RebuildFrame(LinkLayer layer, const uint8_t* record, uint32_t included,
+                           uint32_t original, FrameRecord& frame) {
+    return layer == LinkLayer::kRadiotap
+               ? StripRadiotap(record, included, original, frame)
+               : RebuildEthernet(layer, record, included, original, frame);
 }
 
 }  // namespace translator::pcap

@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/frame_record.h"
+#include "core/trace_info.h"
+
 namespace translator::pcap {
 
 // Link types whose records the reader rebuilds: into Ethernet frames, or into
@@ -18,6 +21,35 @@ enum class LinkLayer {
     kLoopback,  // address family big-endian
     kRadiotap,
 };
+
+// How the readers of the pcap family take one link type: the trace it makes
+// and how its records become frames.
+struct LinkTypeRow {
+    uint32_t linkType;
+    int32_t interfaceType;
+    int32_t wanType;
+    int32_t lineRate;
+    LinkLayer layer = LinkLayer::kAsStored;
+    int32_t origin = ORIGIN_AS_STORED;
+};
+
+// The row of a link type the readers take; nullptr for any other.
+const LinkTypeRow* FindLinkType(uint32_t linkType);
+
+// Outcome of RebuildFrame: the frame, a record that has no frame of the
+// rebuilt kind (why says what is wrong with it), or a frame too long to read.
+struct RebuildResult {
+    const char* damage = nullptr;
+    int64_t tooLongLength = 0;
+    bool Ok() const { return damage == nullptr && tooLongLength == 0; }
+};
+
+// Fills frame from a record stored with the link header of layer (not
+// kAsStored): an Ethernet frame without FCS in place of a cooked, raw IP or
+// loopback record; the bare 802.11 frame with its FCS and radio values for a
+// radiotap record.
+RebuildResult RebuildFrame(LinkLayer layer, const uint8_t* record, uint32_t included,
+                           uint32_t original, FrameRecord& frame);
 
 // Linux cooked capture header, version 1, 16 bytes, big-endian.
 struct LinuxCookedHeader {

@@ -16,6 +16,13 @@ using namespace byte_order;
 
 namespace pcap {
 
+bool WritesInterface(const TraceInfo& info) {
+    const int wan = info.wanType;
+    return IsLanGroup(info) || IsAtm(info) || info.interfaceType == IF_802_11 ||
+           info.interfaceType == IF_ARCNET || wan == WAN_FRAME_RELAY || wan == WAN_PPP ||
+           wan == WAN_HDLC;
+}
+
 uint32_t LinkTypeFor(const TraceInfo& info, bool removeAtm, uint32_t fallback) {
     const int type = info.interfaceType;
     const int wan = info.wanType;
@@ -42,52 +49,6 @@ uint32_t LinkTypeFor(const TraceInfo& info, bool removeAtm, uint32_t fallback) {
     return fallback;
 }
 
-namespace {
-
-struct LinkTypeRow {
-    uint32_t linkType;
-    int32_t interfaceType;
-    int32_t wanType;
-    int32_t lineRate;
-    LinkLayer layer = LinkLayer::kAsStored;
-    int32_t origin = ORIGIN_AS_STORED;
-};
-
-// Link types the reader takes; any other is refused at the first read.
-constexpr LinkTypeRow kReadLinkTypes[] = {
-    {1, IF_ETHERNET, WAN_NONE, 0},
-    {6, IF_TOKEN_RING, WAN_NONE, 0},
-    {7, IF_ARCNET, WAN_NONE, 0},
-    {9, IF_WAN, WAN_PPP, 0},
-    {10, IF_FDDI, WAN_NONE, 0},
-    {11, IF_ATM, WAN_NONE, 0},
-    {19, IF_ATM, WAN_NONE, 0},
-    {123, IF_ATM, WAN_NONE, 0},
-    {100, IF_ETHERNET, WAN_NONE, 100000000},
-    {104, IF_WAN, WAN_HDLC, 0},
-    {121, IF_WAN, WAN_HDLC, 0},
-    {105, IF_802_11, WAN_NONE, 1000000},
-    {107, IF_WAN, WAN_FRAME_RELAY, 0},
-    {113, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kLinuxCooked, ORIGIN_LINUX_COOKED},
-    {276, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kLinuxCooked2, ORIGIN_LINUX_COOKED},
-    {101, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kRawIp, ORIGIN_RAW_IP},
-    {228, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kIpv4, ORIGIN_RAW_IP},
-    {229, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kIpv6, ORIGIN_RAW_IP},
-    {0, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kNull, ORIGIN_LOOPBACK},
-    {108, IF_ETHERNET, WAN_NONE, 0, LinkLayer::kLoopback, ORIGIN_LOOPBACK},
-    {127, IF_802_11, WAN_NONE, 1000000, LinkLayer::kRadiotap, ORIGIN_RADIOTAP},
-};
-
-const LinkTypeRow* FindLinkType(uint32_t linkType) {
-    for (const auto& row : kReadLinkTypes) {
-        if (row.linkType == linkType) {
-            return &row;
-        }
-    }
-    return nullptr;
-}
-
-}  // namespace
 }  // namespace pcap
 
 bool TcpdumpReader::SupportsInterface(int, const TraceInfo& info) const {
@@ -300,14 +261,18 @@ bool TcpdumpReader::ReadNextFrame() {
         frame.wlanSignal = 100;
         frame.wlanNoise = 0;
     }
-    if (linkLayer_ == pcap::LinkLayer::kRadiotap) {
-        return StripRadiotap(included, original);
-    }
     if (asStored) {
         frame.capturedLength = length;
         frame.frameLength = static_cast<int32_t>(original);
-    } else if (!RebuildEthernet(included, original)) {
-        return false;
+    } else {
+        const pcap::RebuildResult rebuilt =
+            pcap::RebuildFrame(linkLayer_, record_.data(), included, original, frame);
+        if (rebuilt.tooLongLength != 0) {
+            return TooLong(rebuilt.tooLongLength);
+        }
+        if (rebuilt.damage != nullptr) {
+            return Damaged("frame %" PRId64 " %s", info.framesRead + 1, rebuilt.damage);
+        }
     }
     // Capture tools store Ethernet frames without their FCS, and rebuilt ones
     // never had one; a whole frame gets it back, as frames carry it here.
@@ -318,73 +283,8 @@ bool TcpdumpReader::ReadNextFrame() {
     return true;
 }
 
-bool TcpdumpReader::RebuildEthernet(uint32_t included, uint32_t original) {
-    using pcap::EthernetHeader;
-    pcap::EthernetPrefix prefix;
-    if (const char* why =
-            pcap::EthernetPrefixFor(linkLayer_, record_.data(), included, original, &prefix)) {
-        return Damaged("frame %" PRId64 " %s", info.framesRead + 1, why);
-    }
-    const size_t payload = included - prefix.linkHeaderSize;
-    const size_t length = EthernetHeader::kSize + payload;
-    if (FrameTooLong(static_cast<int64_t>(length))) {
-        return TooLong(static_cast<int64_t>(length));
-    }
-    const auto captured = static_cast<int32_t>(length);
-    uint8_t* bytes =
-        frame.SetData(nullptr, std::max(captured, kEthernetMinFrameNoFcs) + kEthernetFcsSize);
-    pcap::StoreEthernetHeader(prefix, bytes);
-    memcpy(bytes + EthernetHeader::kSize, record_.data() + prefix.linkHeaderSize, payload);
-    frame.capturedLength = captured;
-    const uint64_t onLine = uint64_t{original} - prefix.linkHeaderSize + EthernetHeader::kSize;
-    frame.frameLength = static_cast<int32_t>(std::min<uint64_t>(onLine, INT32_MAX));
-    return true;
-}
-
-// 802.11 frames travel with their FCS: one the capture left out is added, as
-// other readers of 802.11 captures deliver it.
-bool TcpdumpReader::StripRadiotap(uint32_t included, uint32_t original) {
-    pcap::RadiotapInfo radio;
-    if (const char* why = pcap::ParseRadiotap(record_.data(), included, &radio)) {
-        return Damaged("frame %" PRId64 " %s", info.framesRead + 1, why);
-    }
-    if (radio.headerSize == included) {
-        return Damaged("frame %" PRId64 " holds no bytes after its radiotap header",
-                       info.framesRead + 1);
-    }
-    const auto captured = static_cast<int32_t>(included - radio.headerSize);
-    uint8_t* bytes =
-        frame.SetData(nullptr, std::max(captured, kEthernetMinFrameNoFcs) + kEthernetFcsSize);
-    memcpy(bytes, record_.data() + radio.headerSize, static_cast<size_t>(captured));
-    frame.capturedLength = captured;
-    frame.frameLength = static_cast<int32_t>(
-        std::min<uint32_t>(original - static_cast<uint32_t>(radio.headerSize), INT32_MAX));
-    if (radio.badFcs) {
-        frame.flags |= FRAME_CRC_ERROR;
-    }
-    if (!radio.hasFcs) {
-        AddWirelessFcs(frame, !radio.badFcs);
-    }
-    if (radio.hasRate) {
-        frame.wlanRate = radio.rate;
-    }
-    if (radio.hasChannel) {
-        frame.wlanChannel = radio.channel;
-    }
-    if (radio.hasSignal) {
-        frame.wlanSignal = pcap::PercentOfDbm(radio.signalDbm);
-    }
-    if (radio.hasNoise) {
-        frame.wlanNoise = pcap::PercentOfDbm(radio.noiseDbm);
-    }
-    return true;
-}
-
 bool TcpdumpWriter::SupportsInterface(int, const TraceInfo& info) const {
-    const int wan = info.wanType;
-    return IsLanGroup(info) || IsAtm(info) || info.interfaceType == IF_802_11 ||
-           info.interfaceType == IF_ARCNET || wan == WAN_FRAME_RELAY || wan == WAN_PPP ||
-           wan == WAN_HDLC;
+    return pcap::WritesInterface(info);
 }
 
 bool TcpdumpWriter::WriteHeader(const TraceInfo&) {

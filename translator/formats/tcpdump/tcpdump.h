@@ -52,6 +52,9 @@ constexpr uint32_t kFcsLengthPresent = 0x04000000;
 constexpr int kFcsLengthShift = 28;
 constexpr uint32_t kLinkTypeMask = 0x03FFFFFF;
 
+// Whether the writers of the pcap family take a trace of this interface.
+bool WritesInterface(const TraceInfo& info);
+
 // Link type for a trace, tested in the fixed order of the link-type list;
 // fallback when no entry matches.
 uint32_t LinkTypeFor(const TraceInfo& info, bool removeAtm, uint32_t fallback);
@@ -74,10 +77,6 @@ private:
     bool ProbeLayout(uint32_t snapLength);
     bool ProbeTrailerLayout();
     bool ReadSecondRecordLengths(int64_t gap, uint32_t* included, uint32_t* original);
-    // Frame from the record bytes read into record_, for link types the
-    // reader rebuilds.
-    bool RebuildEthernet(uint32_t included, uint32_t original);
-    bool StripRadiotap(uint32_t included, uint32_t original);
 
     bool swapped_ = false;
     bool extension8_ = false;
