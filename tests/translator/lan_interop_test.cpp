@@ -1,10 +1,11 @@
-// NetMon, snoop and Observer files against real captures and an independent reader.
+// NetMon, snoop, Observer and pcapng files against real captures and an independent reader.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "formats/netmon/netmon.h"
 #include "formats/observer/observer.h"
+#include "formats/pcapng/pcapng.h"
 #include "formats/snoop/snoop.h"
 #include "support/files.h"
 #include "translator/conversion.h"
@@ -179,6 +180,130 @@ TEST(LanInterop, TruncatedFilesEndCleanly) {
     Conversion c;
     ASSERT_TRUE(c.Convert(corpus + "/pcap/HSRP_election.pcap", FMT_SH));
     SweepPrefixes<SnoopReader>(c.dir.file("out"), dir.path());
+}
+
+// Frames of today's pcapng files, converted to pcap as stored, are the ones
+// tshark reads; those of interfaces with another link type are left out and
+// counted, and frames stamped after 2106 end the file as damage.
+TEST(LanInterop, PcapngFilesGiveTheFramesTsharkReads) {
+    REQUIRE_CORPUS();
+    if (!HaveTool("tshark"))
+        GTEST_SKIP() << "tshark is not installed";
+    std::vector<std::string> files = ListFiles(corpus + "/today/pcapng", ".pcapng");
+    for (const auto& peer : ListFiles(corpus + "/today/peer", ".pcapng")) {
+        if (BaseName(peer) != "mixed-ether-sll.pcapng")
+            files.push_back(peer);
+    }
+    ASSERT_GE(files.size(), 30u);
+    for (const auto& path : files) {
+        SCOPED_TRACE(path);
+        PcapngReader reader;
+        ASSERT_TRUE(reader.Open(path));
+        const TraceInfo info = reader.info;
+        reader.Close();
+        Conversion c;
+        c.options.pcapfcs = true;
+        const bool converted = c.Convert(path, FMT_TD);
+        if (BaseName(path) == "vsock-1.pcapng") {
+            EXPECT_FALSE(converted);
+            const char* messages = c.quiet.Messages();
+            EXPECT_NE(std::string(messages != nullptr ? messages : "")
+                          .find("link type 271 is not supported"),
+                      std::string::npos);
+            continue;
+        }
+        ASSERT_TRUE(converted);
+        TcpdumpReader output;
+        output.options.pcapfcs = true;
+        const auto ours = ReadFrames(output, c.dir.file("out"));
+        auto theirs = TsharkFrames(path, c.dir.path());
+        if (std::string(c.quiet.Damage()).find("outside the years 1970 to 2106") !=
+            std::string::npos) {
+            theirs.resize(ours.size());
+        }
+        if (info.frameOrigin == ORIGIN_AS_STORED) {
+            EXPECT_EQ(ours, theirs);
+            continue;
+        }
+        // Rebuilt frames have their own link header: the times and sizes match.
+        ASSERT_EQ(ours.size(), theirs.size());
+        for (size_t i = 0; i < ours.size(); ++i) {
+            EXPECT_EQ(ours[i].seconds, theirs[i].seconds) << i;
+            EXPECT_EQ(ours[i].microseconds, theirs[i].microseconds) << i;
+        }
+    }
+}
+
+TEST(LanInterop, PcapngInterfacesOfAnotherLinkTypeAreLeftOutAndCounted) {
+    REQUIRE_CORPUS();
+    if (!HaveTool("tshark"))
+        GTEST_SKIP() << "tshark is not installed";
+    const std::string path = corpus + "/today/peer/mixed-ether-sll.pcapng";
+    auto count = [&path](const char* filter) {
+        return std::stoi(
+            RunCommand("tshark -r " + path + " -Y '" + filter + "' 2>/dev/null | wc -l"));
+    };
+    PcapngReader reader;
+    ASSERT_TRUE(reader.Open(path));
+    int frames = 0;
+    while (reader.ReadFrame()) {
+        reader.info.Accumulate(reader.frame);
+        frames += reader.frame.nonData ? 0 : 1;
+    }
+    EXPECT_EQ(reader.LastReadStatus(), TraceReader::ReadStatus::End);
+    EXPECT_EQ(frames, count("frame.interface_id == 0"));
+    EXPECT_EQ(reader.info.nonDataFrames, count("frame.interface_id == 1"));
+    EXPECT_NE(std::string(reader.info.notes)
+                  .find(std::to_string(reader.info.nonDataFrames) +
+                        " frames of interfaces with link type 113"),
+              std::string::npos);
+}
+
+// Our pcapng files hold every frame of the pcap for tshark and capinfos,
+// and for our reader with the FCS it adds; nanosecond pcaps keep their
+// nanoseconds when asked.
+TEST(LanInterop, TsharkReadsOurPcapngFiles) {
+    REQUIRE_CORPUS();
+    if (!HaveTool("tshark") || !HaveTool("capinfos"))
+        GTEST_SKIP() << "tshark or capinfos is not installed";
+    std::vector<std::string> sources = EthernetCaptures(corpus);
+    const auto nanosecondPcaps = ListFiles(corpus + "/peer", ".nsec.pcap");
+    ASSERT_FALSE(nanosecondPcaps.empty());
+    sources.insert(sources.end(), nanosecondPcaps.begin(), nanosecondPcaps.end());
+    for (const auto& source : sources) {
+        SCOPED_TRACE(source);
+        Conversion c;
+        c.options.pcapnanoseconds = source.ends_with(".nsec.pcap");
+        ASSERT_TRUE(c.Convert(source, FMT_NG));
+        std::string type;
+        auto stored = SourceFrames(source);
+        if (!c.options.pcapnanoseconds) {
+            for (auto& f : stored)
+                f.nanoseconds = 0;
+        }
+        const auto read = TsharkFrames(c.dir.file("out"), c.dir.path(), &type);
+        EXPECT_NE(type.find("pcapng"), std::string::npos) << type;
+        EXPECT_EQ(read.size(), stored.size());
+        for (size_t i = 0; i < std::min(read.size(), stored.size()); ++i) {
+            EXPECT_EQ(read[i].bytes, stored[i].bytes) << i;
+            EXPECT_EQ(read[i].frameLength, stored[i].frameLength) << i;
+            EXPECT_EQ(read[i].seconds, stored[i].seconds) << i;
+            EXPECT_EQ(read[i].microseconds, stored[i].microseconds) << i;
+        }
+        const std::string counted =
+            RunCommand("capinfos -c -M " + c.dir.file("out") + " 2>/dev/null");
+        EXPECT_NE(counted.find("Number of packets:   " + std::to_string(stored.size()) + "\n"),
+                  std::string::npos)
+            << counted;
+        TcpdumpReader sourceReader;
+        auto expected = ReadFrames(sourceReader, source);
+        if (!c.options.pcapnanoseconds) {
+            for (auto& f : expected)
+                f.nanoseconds = 0;
+        }
+        PcapngReader ours;
+        EXPECT_EQ(ReadFrames(ours, c.dir.file("out")), expected);
+    }
 }
 
 }  // namespace

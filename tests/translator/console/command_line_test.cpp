@@ -50,7 +50,10 @@ TEST(CommandLine, UsageAndItsTriggers) {
     EXPECT_EQ(status, 255);
     EXPECT_NE(usage.find("  Formats:\r\n    TL = Trellan (Veltrix) (.dat)\r\n    TD = "),
               std::string::npos);
-    EXPECT_NE(usage.find("    FL = Feldane (Veltrix) (.rec)\r\nExamples:\r\n"), std::string::npos);
+    EXPECT_NE(
+        usage.find(
+            "    FL = Feldane (Veltrix) (.rec)\r\n    NG = pcapng (.pcapng)\r\nExamples:\r\n"),
+        std::string::npos);
     EXPECT_NE(usage.find("  Translator c:\\data_dir c:\\converted_data TL\r\n"), std::string::npos);
     EXPECT_TRUE(IsUsage(t.Run("a b", &status)));
     EXPECT_TRUE(IsUsage(t.Run("a b c d e", &status)));

@@ -15,11 +15,12 @@ TEST(FormatTable, LookupsFallBackToTheUnknownRow) {
     EXPECT_STREQ(FormatName(0), "Unknown Analyzer Type");
     EXPECT_STREQ(FormatSuffix(99), ".unknown");
     EXPECT_STREQ(FormatCode(-1), "UN");
-    EXPECT_STREQ(FormatExtension(27), ".unknown");
+    EXPECT_STREQ(FormatExtension(28), ".unknown");
     EXPECT_STREQ(FormatName(FMT_WP), "WANPeek (WildPakets)");
     EXPECT_STREQ(FormatSuffix(FMT_TD), ".Tcpdump.pcap");
     EXPECT_STREQ(FormatExtension(FMT_VN), ".data_recording");
     EXPECT_STREQ(FormatName(FMT_FL), "Feldane (Veltrix)");
+    EXPECT_STREQ(FormatExtension(FMT_NG), ".pcapng");
 }
 
 TEST(FormatTable, FindFormatMatchesNameOrCodeInAnyCase) {
@@ -31,6 +32,7 @@ TEST(FormatTable, FindFormatMatchesNameOrCodeInAnyCase) {
     EXPECT_EQ(FindFormat("Snoop (Sun)"), FMT_SO);
     EXPECT_EQ(FindFormat("n2"), FMT_N2);
     EXPECT_EQ(FindFormat("fl"), FMT_FL);
+    EXPECT_EQ(FindFormat("PCAPNG"), FMT_NG);
     EXPECT_EQ(FindFormat(""), FMT_UN);
     EXPECT_EQ(FindFormat("pcap"), FMT_UN);
     EXPECT_EQ(FindFormat("UN"), FMT_UN);
@@ -76,6 +78,7 @@ const char* const kModules[] = {
     "rw",  // N2
     "rw",  // TV
     "r",   // FL
+    "rw",  // NG
 };
 static_assert(std::size(kModules) == kFormatCount);
 
