@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -183,6 +184,22 @@ TEST(PcapngWriter, WritesTheFramesItReadsBack) {
             EXPECT_EQ(ReadFrames(reader, c.dir.file("out")), expected) << nanoseconds << fcs;
         }
     }
+}
+
+TEST(PcapngWriter, SectionCarriesTheCaptureComment) {
+    TempDir dir;
+    ConvertOptions options;
+    TraceInfo info;
+    info.interfaceType = IF_ETHERNET;
+    strcpy(info.comment, "night shift");
+    PcapngWriter writer;
+    ASSERT_TRUE(writer.Create(dir.file("out.pcapng"), FMT_NG, options));
+    ASSERT_TRUE(writer.WriteHeader(info));
+    ASSERT_TRUE(writer.FinishFile(info));
+    ASSERT_TRUE(writer.Close());
+    PcapngReader reader;
+    ASSERT_TRUE(reader.Open(dir.file("out.pcapng")));
+    EXPECT_STREQ(reader.info.comment, "night shift");
 }
 
 }  // namespace
