@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <zlib.h>
+#include <zstd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -46,6 +47,36 @@ void WriteGzipFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     if (gzclose(out) != Z_OK || !ok) {
         throw std::runtime_error("cannot write " + path);
     }
+}
+
+std::vector<uint8_t> GzipMember(const std::vector<uint8_t>& bytes) {
+    z_stream stream{};
+    // 31: a zlib window of 15 bits in a gzip wrapper.
+    if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+        throw std::runtime_error("cannot start gzip compression");
+    }
+    std::vector<uint8_t> out(deflateBound(&stream, static_cast<uLong>(bytes.size())) + 32);
+    stream.next_in = const_cast<Bytef*>(bytes.data());
+    stream.avail_in = static_cast<uInt>(bytes.size());
+    stream.next_out = out.data();
+    stream.avail_out = static_cast<uInt>(out.size());
+    const int result = deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    if (result != Z_STREAM_END) {
+        throw std::runtime_error("cannot gzip-compress");
+    }
+    return out;
+}
+
+std::vector<uint8_t> ZstdFrame(const std::vector<uint8_t>& bytes) {
+    std::vector<uint8_t> out(ZSTD_compressBound(bytes.size()));
+    const size_t size = ZSTD_compress(out.data(), out.size(), bytes.data(), bytes.size(), 3);
+    if (ZSTD_isError(size)) {
+        throw std::runtime_error("cannot zstd-compress");
+    }
+    out.resize(size);
+    return out;
 }
 
 void WriteText(const std::string& path, const std::string& text) {

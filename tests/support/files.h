@@ -24,6 +24,10 @@ private:
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // bytes gzip-compressed.
 void WriteGzipFile(const std::string& path, const std::vector<uint8_t>& bytes);
+// bytes as one gzip member or one zstd frame; streams of several are their
+// concatenation.
+std::vector<uint8_t> GzipMember(const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> ZstdFrame(const std::vector<uint8_t>& bytes);
 void WriteText(const std::string& path, const std::string& text);
 std::vector<uint8_t> ReadFile(const std::string& path);
 std::string ReadText(const std::string& path);

@@ -115,9 +115,10 @@ TraceReader* ReaderOf(TranslatorEngine& engine, const std::string& path) {
 
 TEST(MemoryBound, HostileCountsAndLengthsDoNotSizeMemory) {
     const std::vector<std::string> seedSets = {
-        "tcpdump_reader", "netmon_reader",   "snoop_reader",        "netxray_reader",
-        "peek_reader",    "observer_reader", "domino_reader",       "fireberd_reader",
-        "quillon_reader", "feldane_reader",  "vcf_tervo_open_read", "meridel_library"};
+        "tcpdump_reader",     "netmon_reader",   "snoop_reader",        "netxray_reader",
+        "peek_reader",        "observer_reader", "domino_reader",       "fireberd_reader",
+        "quillon_reader",     "feldane_reader",  "vcf_tervo_open_read", "meridel_library",
+        "decompressing_input"};
     const std::vector<std::vector<uint8_t>> extremes = {
         {0xFF, 0xFF, 0xFF, 0xFF}, {0x7F, 0xFF, 0xFF, 0xFF}, {0xFF, 0xFF, 0xFF, 0x7F}};
     TempDir dir;

@@ -106,7 +106,8 @@ std::string FileSummaryText(const std::string& source, const std::string& destin
     }
     struct stat st {};
     if (stat(source.c_str(), &st) == 0) {
-        line("File Size:            \t%" PRId64 " bytes\r\n", static_cast<int64_t>(st.st_size));
+        line("File Size:            \t%" PRId64 " bytes%s\r\n", static_cast<int64_t>(st.st_size),
+             CompressionNote(info.compression));
     }
     if (info.startTime != 0) {
         line("Start Time:           \t%s\r\n", FormatDate(info.startTime).c_str());

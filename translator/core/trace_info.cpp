@@ -20,6 +20,17 @@ const char* FrameOriginNote(int origin) {
     }
 }
 
+const char* CompressionNote(int compression) {
+    switch (compression) {
+        case COMPRESSION_GZIP:
+            return " (gzip-compressed)";
+        case COMPRESSION_ZSTD:
+            return " (zstd-compressed)";
+        default:
+            return "";
+    }
+}
+
 void TraceInfo::Accumulate(FrameRecord& frame) {
     if (frame.nonData) {
         ++nonDataFrames;

@@ -21,6 +21,16 @@ enum FrameOrigin : int32_t {
 // "(from Linux cooked capture)" and the like; empty for frames as stored.
 const char* FrameOriginNote(int origin);
 
+// How the source file is stored; the file summary names a compression.
+enum SourceCompression : int32_t {
+    COMPRESSION_NONE = 0,
+    COMPRESSION_GZIP,
+    COMPRESSION_ZSTD,
+};
+
+// " (gzip-compressed)" and the like; empty for a plain file.
+const char* CompressionNote(int compression);
+
 // What one source file says about itself, plus statistics of the frames read.
 struct TraceInfo {
     int32_t format = FMT_UN;
@@ -30,6 +40,7 @@ struct TraceInfo {
     int32_t interfaceType = IF_UNKNOWN;
     int32_t wanType = WAN_NONE;
     int32_t frameOrigin = ORIGIN_AS_STORED;
+    int32_t compression = COMPRESSION_NONE;
     char notes[2048] = {};
     uint32_t startTime = 0;
     uint32_t firstSeconds = 0;

@@ -232,6 +232,24 @@ bool FileTraceReader::UpdateProgress() {
     return false;
 }
 
+bool GzTraceReader::OpenFile(const std::string& path) {
+    if (!file.Open(path)) {
+        return false;
+    }
+    info.compression = file.Compression();
+    return true;
+}
+
+bool GzTraceReader::UpdateProgress() {
+    if (UpdateProgressByFrames()) {
+        return true;
+    }
+    if (file.StoredSize() > 0) {
+        info.percentDone = static_cast<int32_t>(file.StoredPosition() * 100 / file.StoredSize());
+    }
+    return false;
+}
+
 bool GzTraceReader::ReadPart(void* buffer, size_t n, const char* what) {
     const int64_t start = file.Tell();
     if (file.Read(buffer, n)) {
@@ -256,8 +274,8 @@ bool GzTraceReader::ReadRecordStart(void* buffer, size_t n, const char* what) {
 }
 
 bool GzTraceReader::BrokenOff() {
-    return Damaged("the compressed data breaks off or is corrupt at frame %" PRId64,
-                   info.framesRead + 1);
+    return Damaged("the %s stream is damaged after %" PRId64 " bytes",
+                   file.Compression() == COMPRESSION_ZSTD ? "zstd" : "gzip", file.Tell());
 }
 
 }  // namespace translator

@@ -6,8 +6,8 @@
 
 #include "buffered_file.h"
 #include "convert_options.h"
+#include "decompressing_input.h"
 #include "frame_record.h"
-#include "gz_input.h"
 #include "sink_user.h"
 #include "trace_info.h"
 
@@ -105,18 +105,23 @@ public:
     int64_t fileSize = 0;
 };
 
-// Base of the readers that read plain and gzip-compressed files alike.
+// Base of the readers that read plain and compressed files alike.
 class GzTraceReader : public TraceReader {
 public:
     ~GzTraceReader() override { file.Close(); }
 
     void Close() override { file.Close(); }
+    // Progress as in FileTraceReader, by the position in the file as stored.
+    bool UpdateProgress() override;
 
+    // Opens path into file and notes its compression in info; readers call it
+    // after resetting info.
+    bool OpenFile(const std::string& path);
     // As in FileTraceReader; compressed data that breaks off is damage too.
     bool ReadPart(void* buffer, size_t n, const char* what);
     bool ReadRecordStart(void* buffer, size_t n, const char* what);
 
-    GzInputFile file;
+    DecompressingInput file;
 
 private:
     // Damage of compressed data that broke off or is corrupt.

@@ -105,8 +105,9 @@ QString SourceSummary(const std::string& path, const TraceInfo& info) {
     }
     struct stat st {};
     if (stat(path.c_str(), &st) == 0) {
-        text += QString::asprintf("File Size:   \t%" PRId64 " bytes\r\n",
-                                  static_cast<int64_t>(st.st_size));
+        text +=
+            QString::asprintf("File Size:   \t%" PRId64 " bytes%s\r\n",
+                              static_cast<int64_t>(st.st_size), CompressionNote(info.compression));
     }
     if (info.startTime != 0) {
         text += Printf("Start Time:  \t%s\r\n", FormatDate(info.startTime));

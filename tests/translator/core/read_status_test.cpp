@@ -115,6 +115,37 @@ Bytes PeekV7() {
     return b;
 }
 
+// An Ethernet pcap compressed in two parts, the second holding the last
+// record only: damage to that part spares the frames before it.
+using Compress = std::vector<uint8_t> (*)(const std::vector<uint8_t>&);
+constexpr size_t kLastRecord = 24 + 2 * 116;
+
+std::vector<uint8_t> FirstPart(Compress compress) {
+    std::vector<PcapRecord> records;
+    for (size_t i = 0; i < kFrames; ++i)
+        records.push_back({1, 0, Frame(i)});
+    std::vector<uint8_t> plain = PcapFile(0xA1B2C3D4, false, 1, records).data();
+    plain.resize(kLastRecord);
+    return compress(plain);
+}
+
+std::string CompressedTcpdump(const TempDir& dir, Compress compress) {
+    std::vector<PcapRecord> records;
+    for (size_t i = 0; i < kFrames; ++i)
+        records.push_back({1, 0, Frame(i)});
+    const std::vector<uint8_t> plain = PcapFile(0xA1B2C3D4, false, 1, records).data();
+    std::vector<uint8_t> bytes = FirstPart(compress);
+    const auto last = compress(std::vector<uint8_t>(plain.begin() + kLastRecord, plain.end()));
+    bytes.insert(bytes.end(), last.begin(), last.end());
+    WriteFile(dir.file("source.cap"), bytes);
+    return dir.file("source.cap");
+}
+
+// Sets the byte at offset from the start of the second part.
+Edit InSecondPart(Compress compress, size_t offset, uint8_t value) {
+    return [=](std::vector<uint8_t>& bytes) { bytes[FirstPart(compress).size() + offset] = value; };
+}
+
 template <typename Reader>
 std::function<std::unique_ptr<TraceReader>()> Make() {
     return [] { return std::make_unique<Reader>(); };
@@ -165,6 +196,17 @@ const Case kCases[] = {
          return dir.file("source.cap");
      },
      {{"gzip trailer", CutBy(8), kFrames}}},
+    {"tcpdump gzip",
+     Make<TcpdumpReader>(),
+     [](const TempDir& dir) { return CompressedTcpdump(dir, GzipMember); },
+     // The second member's 10-byte header, then deflate data.
+     {{"second member",
+       [](std::vector<uint8_t>& b) { b.resize(FirstPart(GzipMember).size() + 12); }, 2},
+      {"reserved block type", InSecondPart(GzipMember, 10, 0x07), 2}}},
+    {"tcpdump zstd",
+     Make<TcpdumpReader>(),
+     [](const TempDir& dir) { return CompressedTcpdump(dir, ZstdFrame); },
+     {{"second frame", CutBy(3), 2}, {"second frame's magic", InSecondPart(ZstdFrame, 0, 0), 2}}},
     {"domino",
      Make<DominoReader>(),
      [](const TempDir& dir) {

@@ -106,7 +106,7 @@ bool NetXRayReader::Open(const std::string& path) {
     Close();
     info.Reset();
     scaledSignal_ = false;
-    if (!file.Open(path)) {
+    if (!OpenFile(path)) {
         return false;
     }
     uint8_t header[FileHeader::kSize];

@@ -252,7 +252,7 @@ bool PeekReader::SupportsInterface(int formatId, const TraceInfo& info) const {
 }
 
 bool PeekReader::PreCheck(const std::string& path) {
-    GzInputFile probe;
+    DecompressingInput probe;
     uint8_t head[4];
     return probe.Open(path) && probe.Read(head, sizeof head) &&
            (head[0] == peek::kVersion6 || head[0] == peek::kVersion7 ||
@@ -264,7 +264,7 @@ bool PeekReader::Open(const std::string& path) {
     info.Reset();
     version_ = 0;
     tagListsRead_ = 0;
-    if (!PreCheck(path) || !file.Open(path)) {
+    if (!PreCheck(path) || !OpenFile(path)) {
         return false;
     }
     uint8_t header[peek::FileHeader::kSize];

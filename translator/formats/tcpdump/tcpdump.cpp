@@ -59,15 +59,16 @@ bool TcpdumpReader::SupportsInterface(int, const TraceInfo& info) const {
 }
 
 bool TcpdumpReader::Open(const std::string& path) {
-    if (!FileTraceReader::Open(path)) {
+    Close();
+    info.Reset();
+    if (!OpenFile(path)) {
         return false;
     }
     swapped_ = extension8_ = trailer4_ = nanoTimestamps_ = microFromNano_ = storesFcs_ = false;
     unsupportedLinkType_ = false;
     linkLayer_ = pcap::LinkLayer::kAsStored;
-    info.Reset();
     uint8_t header[pcap::FileHeader::kSize];
-    if (!file.Seek(0) || !ReadBytes(header, sizeof header) || !ParseHeader(header) ||
+    if (!file.Read(header, sizeof header) || !ParseHeader(header) ||
         !file.Seek(pcap::FileHeader::kSize)) {
         Close();
         return false;
@@ -145,11 +146,11 @@ bool TcpdumpReader::ParseHeader(const uint8_t* header) {
 bool TcpdumpReader::ReadSecondRecordLengths(int64_t gap, uint32_t* included, uint32_t* original) {
     using pcap::RecordHeader;
     uint8_t record[RecordHeader::kSize];
-    if (!file.Seek(pcap::FileHeader::kSize) || !ReadBytes(record, sizeof record)) {
+    if (!file.Seek(pcap::FileHeader::kSize) || !file.Read(record, sizeof record)) {
         return false;
     }
     const uint32_t firstLength = LoadLE32(record + RecordHeader::kIncludedLength);
-    if (!file.Skip(int64_t{firstLength} + gap) || !ReadBytes(record, sizeof record)) {
+    if (!file.Skip(int64_t{firstLength} + gap) || !file.Read(record, sizeof record)) {
         return false;
     }
     *included = LoadLE32(record + RecordHeader::kIncludedLength);
@@ -161,14 +162,13 @@ bool TcpdumpReader::ReadSecondRecordLengths(int64_t gap, uint32_t* included, uin
 // the second record header tells which one this file uses.
 bool TcpdumpReader::ProbeLayout(uint32_t snapLength) {
     // A file that ends before a second record can be read in any layout.
-    const int64_t size = file.Size();
     uint8_t first[pcap::RecordHeader::kSize];
-    if (!file.Seek(pcap::FileHeader::kSize) || !ReadBytes(first, sizeof first)) {
-        return size == pcap::FileHeader::kSize;
+    if (!file.Seek(pcap::FileHeader::kSize) || !file.Read(first, sizeof first)) {
+        return EndsAt(pcap::FileHeader::kSize);
     }
     const int64_t firstEnd = pcap::FileHeader::kSize + pcap::RecordHeader::kSize +
                              int64_t{LoadLE32(first + pcap::RecordHeader::kIncludedLength)};
-    if (size == firstEnd) {
+    if (EndsAt(firstEnd)) {
         return true;
     }
     uint32_t included = 0;
@@ -185,6 +185,13 @@ bool TcpdumpReader::ProbeLayout(uint32_t snapLength) {
         }
     }
     return ProbeTrailerLayout();
+}
+
+// Compressed data has no size to compare with: the last byte must be there
+// and nothing after it.
+bool TcpdumpReader::EndsAt(int64_t position) {
+    uint8_t byte;
+    return file.Seek(position - 1) && file.Read(&byte, 1) && !file.Read(&byte, 1);
 }
 
 bool TcpdumpReader::ProbeTrailerLayout() {

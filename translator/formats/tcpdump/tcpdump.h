@@ -61,7 +61,7 @@ uint32_t LinkTypeFor(const TraceInfo& info, bool removeAtm, uint32_t fallback);
 
 }  // namespace pcap
 
-class TcpdumpReader : public FileTraceReader {
+class TcpdumpReader : public GzTraceReader {
 public:
     static constexpr FormatId kFormats[] = {FMT_TD};
     std::span<const FormatId> Formats() const override { return kFormats; }
@@ -77,6 +77,8 @@ private:
     bool ProbeLayout(uint32_t snapLength);
     bool ProbeTrailerLayout();
     bool ReadSecondRecordLengths(int64_t gap, uint32_t* included, uint32_t* original);
+    // Whether the data ends exactly at position, which is above 0.
+    bool EndsAt(int64_t position);
 
     bool swapped_ = false;
     bool extension8_ = false;
