@@ -66,10 +66,10 @@ bool PcapngReader::SupportsInterface(int, const TraceInfo& info) const {
 
 bool PcapngReader::Open(const std::string& path) {
     Close();
-    if (!file.Open(path)) {
+    info.Reset();
+    if (!OpenFile(path)) {
         return false;
     }
-    info.Reset();
     uint8_t start[kBlockHeaderSize + 4];
     if (!file.Read(start, sizeof start) || LoadLE32(start) != kSectionHeaderBlock ||
         (LoadLE32(start + kBlockHeaderSize) != kByteOrderMagic &&
