@@ -201,8 +201,13 @@ bool PcapngReader::ReadBlockStart(uint32_t* type, uint32_t* length) {
     return true;
 }
 
+// Short skips read through the input's buffer: seeking would drop it, and
+// padding, options and packets are skipped at every block.
 bool PcapngReader::SkipPart(int64_t n, const char* what) {
-    return file.Skip(n) || CutShort(what, n, 0);
+    if (n > static_cast<int64_t>(sizeof skipBuffer_)) {
+        return file.Skip(n) || CutShort(what, n, 0);
+    }
+    return n == 0 || ReadPart(skipBuffer_, static_cast<size_t>(n), what);
 }
 
 bool PcapngReader::ReadTrailer(uint32_t type, uint32_t length) {

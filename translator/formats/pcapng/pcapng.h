@@ -118,6 +118,7 @@ private:
     int64_t leftOut_ = 0;
     std::vector<uint32_t> leftOutLinkTypes_;
     std::vector<uint8_t> record_;
+    uint8_t skipBuffer_[16384];
 };
 
 class PcapngWriter : public BinaryTraceWriter {
