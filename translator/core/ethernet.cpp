@@ -18,7 +18,7 @@ void AddEthernetFcs(FrameRecord& frame, bool computeFcs, bool padRunt) {
     }
     frame.frameLength += kEthernetFcsSize;
     frame.capturedLength += kEthernetFcsSize;
-    frame.StoreCrc32(computeFcs);
+    frame.StoreCrc32(computeFcs && frame.fcsKept);
 }
 
 int32_t LineLengthWithoutFcs(const FrameRecord& frame) {

@@ -16,8 +16,8 @@ constexpr int32_t kEthernetMaxFrame = 1518;
 // frames travel with it. A whole frame (captured as long as on the line) is
 // padded with zero bytes to the minimum first when padRunt is set, then gains
 // the FCS on both lengths: computed, or zero where the capture marked the frame
-// bad. A cut frame never reached its FCS: only its line length grows. The
-// buffer must hold the minimum frame and the FCS.
+// bad or the destination leaves the FCS out. A cut frame never reached its FCS: only its line
+// length grows. The buffer must hold the minimum frame and the FCS.
 void AddEthernetFcs(FrameRecord& frame, bool computeFcs, bool padRunt);
 
 // What a format that stores frames without their FCS keeps of a frame that

@@ -29,6 +29,10 @@ struct FrameRecord {
     uint8_t wlanSignal = 0;
     uint8_t wlanNoise = 0;
     bool nonData = false;
+    // Whether the destination keeps the Ethernet FCS; where it leaves it out,
+    // AddEthernetFcs stores zeros instead of computing bytes nobody writes.
+    // Set once per conversion, not by Reset.
+    bool fcsKept = true;
     std::unique_ptr<uint8_t[]> data;
     int32_t capacity = 0;
 

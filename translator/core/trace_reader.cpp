@@ -135,6 +135,7 @@ bool TraceReader::ConvertOpened(TraceWriter& writer) {
         return false;
     }
     const int64_t max = writer.MaxFrames();
+    frame.fcsKept = writer.KeepsEthernetFcs();
     bool ok = true;
     bool refused = false;
     for (;;) {

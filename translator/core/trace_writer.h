@@ -33,6 +33,8 @@ public:
     virtual bool FinishFile(const TraceInfo& info);
     virtual bool Close();
     virtual int64_t MaxFrames() const { return kDefaultMaxFrames; }
+    // Whether the file keeps an Ethernet frame's FCS; asked after Create.
+    virtual bool KeepsEthernetFcs() const { return true; }
     // Why the last failed WriteFrame refused its frame (its time or its
     // length), cleared by the call; empty after any other failure. A refusal
     // writes nothing, so the file can still be finished with the frames before it.

@@ -7,6 +7,7 @@ namespace translator {
 // Text dump of every frame in the form text2pcap reads back.
 class HexDumpWriter : public FileTraceWriter {
 public:
+    bool KeepsEthernetFcs() const override { return false; }
     static constexpr FormatId kFormats[] = {FMT_TX};
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool WriteHeader(const TraceInfo& info) override;

@@ -74,6 +74,7 @@ private:
 
 class NetMonWriter : public BinaryTraceWriter {
 public:
+    bool KeepsEthernetFcs() const override { return false; }
     static constexpr FormatId kFormats[] = {FMT_N2};
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool WriteHeader(const TraceInfo& info) override;

@@ -115,6 +115,7 @@ private:
 
 class NetXRayWriter : public BinaryTraceWriter {
 public:
+    bool KeepsEthernetFcs() const override { return false; }
     static constexpr FormatId kFormats[] = {FMT_XR};
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool WriteHeader(const TraceInfo& info) override;

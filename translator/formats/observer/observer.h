@@ -131,6 +131,7 @@ private:
 
 class ObserverWriter : public BinaryTraceWriter {
 public:
+    bool KeepsEthernetFcs() const override { return false; }
     static constexpr FormatId kFormats[] = {FMT_OB};
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool WriteHeader(const TraceInfo& info) override;

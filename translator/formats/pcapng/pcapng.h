@@ -123,6 +123,7 @@ private:
 
 class PcapngWriter : public BinaryTraceWriter {
 public:
+    bool KeepsEthernetFcs() const override { return options->pcapfcs; }
     static constexpr FormatId kFormats[] = {FMT_NG};
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool WriteHeader(const TraceInfo& info) override;

@@ -77,6 +77,7 @@ private:
 
 class SnoopWriter : public BinaryTraceWriter {
 public:
+    bool KeepsEthernetFcs() const override { return Extended(); }
     static constexpr FormatId kFormats[] = {FMT_SO, FMT_SH, FMT_PR, FMT_FP, FMT_PL};
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool WriteHeader(const TraceInfo& info) override;

@@ -96,6 +96,7 @@ private:
 
 class TcpdumpWriter : public BinaryTraceWriter {
 public:
+    bool KeepsEthernetFcs() const override { return options->pcapfcs; }
     static constexpr FormatId kFormats[] = {FMT_TD};
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool WriteHeader(const TraceInfo& info) override;
