@@ -8,23 +8,6 @@
 
 using namespace testsupport;
 
-namespace {
-
-using Compress = std::vector<uint8_t> (*)(const std::vector<uint8_t>&);
-
-std::vector<uint8_t> InParts(Compress compress, const std::vector<uint8_t>& bytes,
-                             size_t partSize) {
-    std::vector<uint8_t> out;
-    for (size_t at = 0; at < bytes.size(); at += partSize) {
-        const size_t end = std::min(bytes.size(), at + partSize);
-        const auto part = compress(std::vector<uint8_t>(bytes.begin() + at, bytes.begin() + end));
-        out.insert(out.end(), part.begin(), part.end());
-    }
-    return out;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     if (argc != 2) {
         return 2;

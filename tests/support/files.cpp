@@ -79,6 +79,17 @@ std::vector<uint8_t> ZstdFrame(const std::vector<uint8_t>& bytes) {
     return out;
 }
 
+std::vector<uint8_t> InParts(Compress compress, const std::vector<uint8_t>& bytes,
+                             size_t partSize) {
+    std::vector<uint8_t> out;
+    for (size_t at = 0; at < bytes.size(); at += partSize) {
+        const size_t end = std::min(bytes.size(), at + partSize);
+        const auto part = compress(std::vector<uint8_t>(bytes.begin() + at, bytes.begin() + end));
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
+}
+
 void WriteText(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;

@@ -28,6 +28,9 @@ void WriteGzipFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // concatenation.
 std::vector<uint8_t> GzipMember(const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ZstdFrame(const std::vector<uint8_t>& bytes);
+using Compress = std::vector<uint8_t> (*)(const std::vector<uint8_t>&);
+// bytes compressed in parts of at most partSize, one member or frame each.
+std::vector<uint8_t> InParts(Compress compress, const std::vector<uint8_t>& bytes, size_t partSize);
 void WriteText(const std::string& path, const std::string& text);
 std::vector<uint8_t> ReadFile(const std::string& path);
 std::string ReadText(const std::string& path);

@@ -27,17 +27,6 @@ struct Stored {
     std::vector<uint8_t> (*store)(const std::vector<uint8_t>& bytes, size_t partSize);
 };
 
-std::vector<uint8_t> InParts(std::vector<uint8_t> (*compress)(const std::vector<uint8_t>&),
-                             const std::vector<uint8_t>& bytes, size_t partSize) {
-    std::vector<uint8_t> out;
-    for (size_t at = 0; at < bytes.size(); at += partSize) {
-        const size_t end = std::min(bytes.size(), at + partSize);
-        const auto part = compress(std::vector<uint8_t>(bytes.begin() + at, bytes.begin() + end));
-        out.insert(out.end(), part.begin(), part.end());
-    }
-    return out;
-}
-
 const Stored kStored[] = {
     {"plain", COMPRESSION_NONE, [](const std::vector<uint8_t>& b, size_t) { return b; }},
     {"gzip", COMPRESSION_GZIP,
