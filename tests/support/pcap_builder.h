@@ -53,4 +53,18 @@ inline std::vector<uint8_t> RampFrame(size_t n, uint8_t first = 0) {
     return Bytes().ramp(n, first).data();
 }
 
+// The link type of a pcap file's header, in the byte order its magic shows;
+// 0 for a file shorter than the header.
+inline uint32_t PcapLinkType(const std::vector<uint8_t>& file) {
+    if (file.size() < 24) {
+        return 0;
+    }
+    const bool bigEndian = file[0] == 0xA1;  // a swapped magic begins A1 B2
+    uint32_t value = 0;
+    for (int i = 0; i < 4; ++i) {
+        value |= uint32_t{file[20 + i]} << (bigEndian ? 24 - 8 * i : 8 * i);
+    }
+    return value;
+}
+
 }  // namespace testsupport

@@ -11,19 +11,17 @@
 #include <functional>
 #include <optional>
 
-#include "common/byte_order.h"
-#include "core/checksum.h"
 #include "core/console_progress.h"
 #include "core/engine.h"
 #include "core/time_base.h"
 #include "formats/tcpdump/tcpdump.h"
 #include "support/files.h"
+#include "support/pcap_builder.h"
 #include "translator/frames.h"
 
 namespace translator {
 namespace {
 
-using namespace byte_order;
 using namespace testsupport;
 
 #define REQUIRE_CORPUS()                                               \
@@ -194,16 +192,6 @@ Frames StoredFrames(const std::string& path, TraceInfo* info = nullptr) {
     return frames;
 }
 
-uint32_t LinkTypeOf(const std::string& path) {
-    const std::vector<uint8_t> header = ReadFile(path);
-    if (header.size() < 24) {
-        return 0;
-    }
-    const uint32_t magic = LoadLE32(header.data());
-    const bool swapped = magic == 0xD4C3B2A1 || magic == 0x34CDB2A1 || magic == 0x4D3CB2A1;
-    return swapped ? LoadBE32(header.data() + 20) : LoadLE32(header.data() + 20);
-}
-
 class CorpusRoundTrip : public ::testing::TestWithParam<Trip> {
 protected:
     void SetUp() override { engine_.SetSink(&quiet_); }
@@ -223,7 +211,7 @@ TEST_P(CorpusRoundTrip, EthernetCapturesComeBackAsTheFormatKeepsThem) {
         for (const auto& path : ListFiles(corpus + folder, ".pcap")) {
             TraceInfo info;
             const Frames source = StoredFrames(path, &info);
-            if (LinkTypeOf(path) != 1 || source.empty()) {
+            if (PcapLinkType(ReadFile(path)) != 1 || source.empty()) {
                 continue;
             }
             const std::string name = std::filesystem::path(path).filename().string();

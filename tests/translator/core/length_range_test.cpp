@@ -5,21 +5,14 @@
 #include <vector>
 
 #include "core/checksum.h"
-#include "core/console_progress.h"
-#include "core/engine.h"
-#include "support/files.h"
-#include "support/pcap_builder.h"
-#include "translator/frames.h"
+#include "translator/writer_trial.h"
 
 namespace translator {
 namespace {
 
-using testsupport::PcapFile;
-using testsupport::PcapRecord;
 using testsupport::RampFrame;
-using testsupport::TempDir;
 
-constexpr uint32_t kStart = 1000000000;
+constexpr uint32_t kStart = WriterTrial::kStart;
 
 // The frame lengths a writer's fields hold, as pcap frames of the source.
 struct LengthRange {
@@ -38,31 +31,16 @@ void PrintTo(const LengthRange& r, std::ostream* out) {
 
 class WriterLengthRange : public testing::TestWithParam<LengthRange> {
 protected:
-    // Converts two short frames and a third of the length given; messages
-    // holds the sink's text.
+    // Converts two short frames and a third of the length given.
     bool Convert(uint32_t length, const ConvertOptions& options = {}) {
-        const std::vector<PcapRecord> records = {{kStart, 0, RampFrame(60), 0},
-                                                 {kStart + 1, 0, RampFrame(60), 0},
-                                                 {kStart + 2, 0, RampFrame(length), 0}};
-        testsupport::WriteFile(dir.file("in.pcap"),
-                               PcapFile(0xA1B2C3D4, false, GetParam().linkType, records).data());
-        TranslatorEngine engine;
-        ConsoleProgress quiet(fopen("/dev/null", "w"));
-        engine.SetSink(&quiet);
-        const bool ok =
-            engine.ConvertFile(dir.file("in.pcap"), dir.file("out"), GetParam().format, options);
-        messages = quiet.Messages() != nullptr ? quiet.Messages() : "";
-        engine.SetSink(nullptr);
+        const bool ok = trial.Convert(GetParam().format, GetParam().linkType,
+                                      {kStart + 2, 0, RampFrame(length), 0}, options);
+        messages = trial.messages;
         return ok;
     }
-    std::vector<FrameSummary> Output() {
-        TranslatorEngine engine;
-        DetectResult* detected = engine.Detect(dir.file("out"));
-        return detected != nullptr ? ReadFrames(*detected->reader, dir.file("out"))
-                                   : std::vector<FrameSummary>{};
-    }
+    std::vector<FrameSummary> Output() { return trial.Output(); }
 
-    TempDir dir;
+    WriterTrial trial;
     std::string messages;
 };
 

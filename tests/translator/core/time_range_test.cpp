@@ -3,21 +3,14 @@
 #include <string>
 #include <vector>
 
-#include "core/console_progress.h"
-#include "core/engine.h"
-#include "support/files.h"
-#include "support/pcap_builder.h"
-#include "translator/frames.h"
+#include "translator/writer_trial.h"
 
 namespace translator {
 namespace {
 
-using testsupport::PcapFile;
-using testsupport::PcapRecord;
 using testsupport::RampFrame;
-using testsupport::TempDir;
 
-constexpr uint32_t kStart = 1000000000;
+constexpr uint32_t kStart = WriterTrial::kStart;
 
 // What a writer's time field holds, measured from the first frame.
 struct TimeRange {
@@ -36,33 +29,17 @@ void PrintTo(const TimeRange& r, std::ostream* out) {
 
 class WriterTimeRange : public testing::TestWithParam<TimeRange> {
 protected:
-    // Converts frames at kStart, kStart + 1 s and the third time given;
-    // messages holds the sink's text.
+    // Converts frames at kStart, kStart + 1 s and the third time given.
     bool Convert(uint32_t seconds, uint32_t micros) {
-        const uint32_t link = GetParam().linkType;
-        const std::vector<PcapRecord> records = {{kStart, 0, RampFrame(60), 0},
-                                                 {kStart + 1, 0, RampFrame(60), 0},
-                                                 {seconds, micros, RampFrame(60), 0}};
-        testsupport::WriteFile(dir.file("in.pcap"),
-                               PcapFile(0xA1B2C3D4, false, link, records).data());
-        TranslatorEngine engine;
-        ConsoleProgress quiet(fopen("/dev/null", "w"));
-        engine.SetSink(&quiet);
-        const bool ok =
-            engine.ConvertFile(dir.file("in.pcap"), dir.file("out"), GetParam().format, {});
-        messages = quiet.Messages() != nullptr ? quiet.Messages() : "";
-        engine.SetSink(nullptr);
+        const bool ok = trial.Convert(GetParam().format, GetParam().linkType,
+                                      {seconds, micros, RampFrame(60), 0});
+        messages = trial.messages;
         return ok;
     }
-    std::vector<FrameSummary> Output() {
-        TranslatorEngine engine;
-        DetectResult* detected = engine.Detect(dir.file("out"));
-        return detected != nullptr ? ReadFrames(*detected->reader, dir.file("out"))
-                                   : std::vector<FrameSummary>{};
-    }
+    std::vector<FrameSummary> Output() { return trial.Output(); }
     std::string Name() const { return FormatName(GetParam().format); }
 
-    TempDir dir;
+    WriterTrial trial;
     std::string messages;
 };
 

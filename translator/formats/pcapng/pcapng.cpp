@@ -474,9 +474,7 @@ bool PcapngReader::FillFrame(const Interface& interface, uint32_t captured, uint
     if (fcsBytes == 0) {
         fcsBytes = interface.fcsBytes;
     }
-    // As in pcap files: Ethernet frames stored without their FCS, and rebuilt
-    // ones, get it back when whole.
-    if (info.interfaceType == IF_ETHERNET && (!asStored || (fcsBytes == 0 && !options.pcapfcs))) {
+    if (pcap::GainsEthernetFcs(info, link_->layer, fcsBytes != 0, options.pcapfcs)) {
         AddEthernetFcs(frame, (frame.flags & FRAME_CRC_ERROR) == 0, false);
     }
     return true;
@@ -532,7 +530,6 @@ bool PcapngWriter::WriteHeader(const TraceInfo& info) {
     AddOption(section, kSectionUserApplication, application, sizeof application - 1);
     FinishBlock(section, true);
 
-    keepsFcs_ = options->pcapfcs;
     std::vector<uint8_t> interface = BlockStart(kInterfaceBlock, 8);
     StoreLE16(interface.data() + 8,
               static_cast<uint16_t>(pcap::LinkTypeFor(info, options->pcapremoveatm, 0)));
@@ -540,7 +537,7 @@ bool PcapngWriter::WriteHeader(const TraceInfo& info) {
         options->pcapnanoseconds ? kResolutionNanoseconds : kResolutionMicroseconds;
     AddOption(interface, kInterfaceTimeResolution, &resolution, 1);
     if (info.interfaceType == IF_ETHERNET) {
-        const uint8_t fcsBytes = keepsFcs_ ? kEthernetFcsSize : 0;
+        const uint8_t fcsBytes = options->pcapfcs ? kEthernetFcsSize : 0;
         AddOption(interface, kInterfaceFcsLength, &fcsBytes, 1);
     }
     FinishBlock(interface, true);
@@ -549,19 +546,10 @@ bool PcapngWriter::WriteHeader(const TraceInfo& info) {
 }
 
 bool PcapngWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
-    int32_t captured = frame.capturedLength;
-    int32_t original = frame.frameLength;
-    const uint8_t* bytes = frame.data.get();
-    if (info.interfaceType == IF_ETHERNET && !keepsFcs_) {
-        captured = CapturedWithoutFcs(frame);
-        original = LineLengthWithoutFcs(frame);
-    } else if (IsAtm(info) && options->pcapremoveatm) {
-        captured = captured > pcap::kAtmPrefixSize ? captured - pcap::kAtmPrefixSize : 0;
-        original = original > pcap::kAtmPrefixSize ? original - pcap::kAtmPrefixSize : 0;
-        bytes += pcap::kAtmPrefixSize;
-    }
-    captured = std::max(captured, 0);
-    original = std::max(original, captured);
+    const pcap::RecordPart part = pcap::RecordPartOf(info, frame, *options);
+    const uint8_t* bytes = part.bytes;
+    const int32_t captured = std::max(part.captured, 0);
+    const int32_t original = std::max(part.original, captured);
     uint32_t flags = 0;
     if (frame.flags & FRAME_DIR_LN) {
         flags |= kFlagInbound;

@@ -131,9 +131,6 @@ public:
 
 protected:
     bool SupportsInterface(int formatId, const TraceInfo& info) const override;
-
-private:
-    bool keepsFcs_ = false;
 };
 
 }  // namespace translator

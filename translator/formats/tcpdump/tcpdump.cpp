@@ -23,6 +23,24 @@ bool WritesInterface(const TraceInfo& info) {
            wan == WAN_HDLC;
 }
 
+bool GainsEthernetFcs(const TraceInfo& info, LinkLayer layer, bool storedWithFcs, bool pcapfcs) {
+    return info.interfaceType == IF_ETHERNET &&
+           (layer != LinkLayer::kAsStored || (!storedWithFcs && !pcapfcs));
+}
+
+RecordPart RecordPartOf(const TraceInfo& info, const FrameRecord& frame,
+                        const ConvertOptions& options) {
+    if (info.interfaceType == IF_ETHERNET && !options.pcapfcs) {
+        return {frame.data.get(), CapturedWithoutFcs(frame), LineLengthWithoutFcs(frame)};
+    }
+    if (IsAtm(info) && options.pcapremoveatm) {
+        return {frame.data.get() + kAtmPrefixSize,
+                std::max(frame.capturedLength - kAtmPrefixSize, 0),
+                std::max(frame.frameLength - kAtmPrefixSize, 0)};
+    }
+    return {frame.data.get(), frame.capturedLength, frame.frameLength};
+}
+
 uint32_t LinkTypeFor(const TraceInfo& info, bool removeAtm, uint32_t fallback) {
     const int type = info.interfaceType;
     const int wan = info.wanType;
@@ -281,10 +299,8 @@ bool TcpdumpReader::ReadNextFrame() {
             return Damaged("frame %" PRId64 " %s", info.framesRead + 1, rebuilt.damage);
         }
     }
-    // Capture tools store Ethernet frames without their FCS, and rebuilt ones
-    // never had one; a whole frame gets it back, as frames carry it here.
     // Runts stay as captured.
-    if (info.interfaceType == IF_ETHERNET && (!asStored || (!storesFcs_ && !options.pcapfcs))) {
+    if (pcap::GainsEthernetFcs(info, linkLayer_, storesFcs_, options.pcapfcs)) {
         AddEthernetFcs(frame, true, false);
     }
     return true;
@@ -300,17 +316,7 @@ bool TcpdumpWriter::WriteHeader(const TraceInfo&) {
 
 bool TcpdumpWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     using pcap::RecordHeader;
-    int32_t included = frame.capturedLength;
-    int32_t original = frame.frameLength;
-    const uint8_t* bytes = frame.data.get();
-    if (info.interfaceType == IF_ETHERNET && !options->pcapfcs) {
-        included = CapturedWithoutFcs(frame);
-        original = LineLengthWithoutFcs(frame);
-    } else if (IsAtm(info) && options->pcapremoveatm) {
-        included = included > pcap::kAtmPrefixSize ? included - pcap::kAtmPrefixSize : 0;
-        original = original > pcap::kAtmPrefixSize ? original - pcap::kAtmPrefixSize : 0;
-        bytes += pcap::kAtmPrefixSize;
-    }
+    const auto [bytes, included, original] = pcap::RecordPartOf(info, frame, *options);
     const bool bigEndian = options->pcapbyteswapped;
     uint8_t record[RecordHeader::kSize];
     MarkField(record, record + RecordHeader::kSeconds, 4);

@@ -59,6 +59,21 @@ bool WritesInterface(const TraceInfo& info);
 // fallback when no entry matches.
 uint32_t LinkTypeFor(const TraceInfo& info, bool removeAtm, uint32_t fallback);
 
+// Whether a frame read from a pcap or pcapng record gains the Ethernet FCS
+// that frames carry here: rebuilt frames never had one, stored ones lack it
+// unless the file (storedWithFcs) or the pcapfcs setting says they end with it.
+bool GainsEthernetFcs(const TraceInfo& info, LinkLayer layer, bool storedWithFcs, bool pcapfcs);
+
+// What a pcap or pcapng record stores of a frame: without the Ethernet FCS
+// unless pcapfcs keeps it, without the ATM prefix when pcapremoveatm asks.
+struct RecordPart {
+    const uint8_t* bytes;
+    int32_t captured;
+    int32_t original;
+};
+RecordPart RecordPartOf(const TraceInfo& info, const FrameRecord& frame,
+                        const ConvertOptions& options);
+
 }  // namespace pcap
 
 class TcpdumpReader : public GzTraceReader {
