@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "console_arguments.h"
+#include "console_info.h"
 #include "conversion_run.h"
 #include "format_table.h"
 #include "settings.h"
@@ -32,9 +34,57 @@ void PrintUsage() {
     printf("  Translator c:\\data_dir c:\\converted_data TL\r\n");
 }
 
-bool IsUsageRequest(const char* argument) {
-    return strcmp(argument, "/help") == 0 || strcmp(argument, "/?") == 0 ||
-           strcmp(argument, "-?") == 0 || strcmp(argument, "-help") == 0;
+void PrintHelp() {
+    PrintUsage();
+    printf(
+        "Options (before or after the operands; each overrides its setting for this run):\r\n"
+        "  --range FROM-TO       convert frames FROM to TO only (FROM- : to the last)\r\n"
+        "  --slice BYTES         keep at most BYTES bytes of each frame\r\n"
+        "  --pcap-nanoseconds    pcap output with nanosecond times\r\n"
+        "  --pcap-swapped[=0|1]  pcap output in little-endian byte order (the default)\r\n"
+        "  --pcap-modified       pcap output in the modified (extended record) layout\r\n"
+        "  --pcap-remove-atm     leave the ATM pseudo-header out of pcap output\r\n"
+        "  --pcap-fcs            frames in pcap and pcapng files carry their FCS\r\n"
+        "  --hexdump-extended    extended HexDump output\r\n"
+        "  --offset-file         write a .offset side file too (as /offsetfile)\r\n"
+        "  --no-settings         ignore the settings file\r\n"
+        "  --strict              exit 2 on any warning or any file not converted\r\n"
+        "  --quiet, -q           print errors only\r\n"
+        "  --recursive, -r       convert the subfolders of a source folder too\r\n"
+        "  --info FILE...        describe files without converting (--json: as JSON)\r\n"
+        "  --list-formats        list the formats and whether they are read and written\r\n"
+        "  --version             print the version\r\n"
+        "  --help, -h            print this help\r\n"
+        "A switch flag takes =0 or =1 to set it either way. \"-\" as the source reads\r\n"
+        "standard input; as the destination, writes standard output.\r\n"
+        "Exit status: 0 done, 255 failed or refused, 2 a warning with --strict, 130 "
+        "interrupted.\r\n");
+}
+
+void PrintVersion() {
+    printf("translator (Veltrix Translator) %s\r\n", TRANSLATOR_VERSION);
+}
+
+void PrintFormatList(const TranslatorEngine& engine) {
+    printf("CODE\tNAME\tEXTENSION\tREAD\tWRITE\r\n");
+    for (int id = 1; id < kFormatCount; ++id) {
+        printf("%s\t%s\t%s\t%s\t%s\r\n", FormatCode(id), FormatName(id), FormatExtension(id),
+               engine.ReaderOf(id) != nullptr ? "yes" : "no",
+               engine.WriterOf(id) != nullptr ? "yes" : "no");
+    }
+}
+
+// A destination format that no writer takes is refused by name up front; the
+// conversion then goes on to fail with its documented message.
+void RefuseUnwritableFormat(const TranslatorEngine& engine, const std::string& code, int format) {
+    if (format == FMT_UN) {
+        printf("Unknown format '%s'. translator --list-formats lists the formats.\r\n",
+               code.c_str());
+    } else if (engine.WriterOf(format) == nullptr) {
+        printf(engine.ReaderOf(format) != nullptr ? "%s files can be read but not written.\r\n"
+                                                  : "%s files can be neither read nor written.\r\n",
+               FormatName(format));
+    }
 }
 
 bool IsRegularFile(const std::string& path) {
@@ -142,18 +192,41 @@ bool CreateFolderWithParents(const std::string& path) {
 
 int RunCommandLine(int argc, char** argv) {
     TranslatorEngine engine;
-    ConvertOptions options;
-    if ((argc != 4 && argc != 5) || IsUsageRequest(argv[1])) {
-        PrintUsage();
+    ConsoleArguments arguments;
+    std::string error;
+    if (!ParseConsoleArguments(argc, argv, &arguments, &error)) {
+        fputs(error.c_str(), stdout);
         return -1;
     }
-    LoadSettings(SettingsPath(ProgramPath()), options);
-    if (argc == 5 && strcasecmp(argv[4], "/offsetfile") == 0) {
-        options.offsetFile = true;
+    switch (arguments.action) {
+        case ConsoleAction::kUsage:
+            PrintUsage();
+            return -1;
+        case ConsoleAction::kHelp:
+            PrintHelp();
+            return 0;
+        case ConsoleAction::kVersion:
+            PrintVersion();
+            return 0;
+        case ConsoleAction::kListFormats:
+            PrintFormatList(engine);
+            return 0;
+        case ConsoleAction::kInfo:
+        case ConsoleAction::kConvert:
+            break;
     }
-    const std::string source = argv[1];
-    const std::string destination = argv[2];
-    const int format = FindFormat(argv[3]);
+    ConvertOptions options;
+    if (!arguments.noSettings) {
+        LoadSettings(SettingsPath(ProgramPath()), options);
+    }
+    arguments.options.ApplyTo(options);
+    if (arguments.action == ConsoleAction::kInfo) {
+        return DescribeFiles(engine, arguments.operands, arguments.json, options);
+    }
+    const std::string& source = arguments.operands[0];
+    const std::string& destination = arguments.operands[1];
+    const int format = FindFormat(arguments.operands[2].c_str());
+    RefuseUnwritableFormat(engine, arguments.operands[2], format);
     if (IsRegularFile(source)) {
         const bool ok = ConsoleRun(engine, options).ConvertOne(source, destination, format);
         printf("\r\n");

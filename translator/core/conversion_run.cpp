@@ -87,6 +87,12 @@ FolderTotals ConversionRun::ConvertFolder(const std::string& source,
 
 std::string FileSummaryText(const std::string& source, const std::string& destination,
                             const TraceInfo& info) {
+    std::string text = SourceSummaryText(source, info);
+    text += "Dest. File:           \t" + destination + "\r\n";
+    return text;
+}
+
+std::string SourceSummaryText(const std::string& source, const TraceInfo& info) {
     std::string text;
     auto line = [&text](const char* format, auto... values) {
         char buffer[kMaxSummaryLine];
@@ -120,7 +126,6 @@ std::string FileSummaryText(const std::string& source, const std::string& destin
         text += info.notes;
         text += "\r\n";
     }
-    line("Dest. File:           \t%s\r\n", destination.c_str());
     return text;
 }
 

@@ -49,8 +49,11 @@ private:
     const ConvertOptions& options_;
 };
 
-// The summary of a recognised file, one "\r\n"-ended line per item.
+// The summary of a recognised file, one "\r\n"-ended line per item, the
+// destination last.
 std::string FileSummaryText(const std::string& source, const std::string& destination,
                             const TraceInfo& info);
+// The same without the destination line.
+std::string SourceSummaryText(const std::string& source, const TraceInfo& info);
 
 }  // namespace translator

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "convert_options.h"
+#include "engine.h"
+
+namespace translator {
+
+// Describes files without converting them: the summary of each, with the
+// frames counted by reading it through. As text, or as one JSON object a
+// line. Returns the exit status: 0, or -1 when a file is not recognised.
+int DescribeFiles(TranslatorEngine& engine, const std::vector<std::string>& files, bool json,
+                  const ConvertOptions& options);
+
+}  // namespace translator
