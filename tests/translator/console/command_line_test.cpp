@@ -299,6 +299,119 @@ TEST(CommandLine, CorpusFolderRun) {
     EXPECT_NE(out.find("tcpdump/libpcap link type 129 is not supported.\r\n"), std::string::npos);
 }
 
+TEST(CommandLine, HelpVersionAndFormatList) {
+    Translator t;
+    int status = -1;
+    for (const char* flag : {"--help", "-h"}) {
+        const std::string help = t.Run(flag, &status);
+        EXPECT_EQ(status, 0) << flag;
+        EXPECT_TRUE(IsUsage(help)) << flag;
+        EXPECT_NE(help.find("  --range FROM-TO "), std::string::npos) << flag;
+    }
+    EXPECT_EQ(t.Run("--version", &status), "translator (Veltrix Translator) 1.0.0\r\n");
+    EXPECT_EQ(status, 0);
+    const std::string list = t.Run("--list-formats", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(list.rfind("CODE\tNAME\tEXTENSION\tREAD\tWRITE\r\n", 0), 0u);
+    EXPECT_NE(list.find("\r\nTD\ttcpdump/libpcap\t.pcap\tyes\tyes\r\n"), std::string::npos);
+    EXPECT_NE(list.find("\r\nQL\tQuillon (Veltrix)\t.trc\tyes\tno\r\n"), std::string::npos);
+    EXPECT_NE(list.find("\r\nTX\tHexDump (Ascii)\t.txt\tno\tyes\r\n"), std::string::npos);
+}
+
+TEST(CommandLine, FlagsOverrideTheSettingsAnywhereOnTheLine) {
+    Translator t;
+    t.Capture("in.pcap");
+    t.Settings("slice=1\r\nbytes=64\r\n");
+    int status = -1;
+    const std::string out = t.Run("--range 2-2 in.pcap range.txt --no-settings TX", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(out.find("Data Frames Written:  \t1\r\n"), std::string::npos);
+    const std::string range = ReadText(t.dir.file("range.txt"));
+    EXPECT_NE(range.find("06/19/2008 05:38:59.946263"), std::string::npos);
+    // Without the settings' slicing, frame 2 keeps its 196 bytes: 13 dump lines.
+    EXPECT_EQ(CountDumpLines(range), 13);
+
+    t.Run("in.pcap sliced.txt TX --slice=20", &status);
+    EXPECT_EQ(CountDumpLines(ReadText(t.dir.file("sliced.txt"))), 3 * 2);
+}
+
+TEST(CommandLine, BadFlagsAreRefusedBeforeAnyFileIsTouched) {
+    Translator t;
+    t.Capture("in.pcap");
+    const std::pair<const char*, const char*> cases[] = {
+        {"-q2 in.pcap out.txt TX",
+         "Unknown option '-q2'. translator --help lists the options.\r\n"},
+        {"in.pcap out.txt TX --range 5",
+         "Option --range takes FROM-TO or FROM- (frame numbers from 1), not '5'.\r\n"},
+        {"in.pcap out.txt TX --range 0-3",
+         "Option --range takes FROM-TO or FROM- (frame numbers from 1), not '0-3'.\r\n"},
+        {"in.pcap out.txt TX --slice",
+         "Option --slice needs a value: a number of bytes from 1.\r\n"},
+        {"in.pcap out.txt TX --pcap-fcs=yes", "Option --pcap-fcs takes 0 or 1, not 'yes'.\r\n"},
+        {"--json in.pcap out.txt TX", "Option --json goes with --info.\r\n"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        int status = 0;
+        EXPECT_EQ(t.Run(arguments, &status), message) << arguments;
+        EXPECT_EQ(status, 255) << arguments;
+    }
+    EXPECT_FALSE(FileExists(t.dir.file("out.txt")));
+}
+
+TEST(CommandLine, UnwritableFormatsAreNamedBeforeTheDocumentedRefusal) {
+    Translator t;
+    t.Capture("in.pcap");
+    int status = 0;
+    std::string out = t.Run("in.pcap out.x ZZ", &status);
+    EXPECT_EQ(out.rfind("Unknown format 'ZZ'. translator --list-formats lists the formats.\r\n"
+                        "Source File:",
+                        0),
+              0u);
+    EXPECT_NE(out.find("The source format is not compatible with Unknown Analyzer Type.\r\n"),
+              std::string::npos);
+    EXPECT_EQ(status, 255);
+    out = t.Run("in.pcap out.x QL", &status);
+    EXPECT_EQ(out.rfind("Quillon (Veltrix) files can be read but not written.\r\n", 0), 0u);
+    out = t.Run("in.pcap out.x SN", &status);
+    EXPECT_EQ(
+        out.rfind("Sniffer DOS (Network General) files can be neither read nor written.\r\n", 0),
+        0u);
+}
+
+TEST(CommandLine, InfoDescribesWithoutConverting) {
+    Translator t;
+    t.Capture("in.pcap");
+    std::vector<uint8_t> cut = PcapFile(0xA1B2C3D4, false, 1, kFrames).data();
+    cut.resize(cut.size() - 10);
+    WriteFile(t.dir.file("cut.pcap"), cut);
+    WriteText(t.dir.file("notes.txt"), "hello");
+    int status = -1;
+    std::string out = t.Run("--info in.pcap cut.pcap", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(out.find("Source File:          \tin.pcap\r\n"
+                       "Analyzer:             \ttcpdump/libpcap\r\n"),
+              std::string::npos);
+    EXPECT_NE(out.find("Frames Read:          \t3\r\n"
+                       "Non Data Frames Read: \t0\r\n"
+                       "First Frame:          \t2008-06-19 05:38:58.538217 UTC\r\n"
+                       "Last Frame:           \t2008-06-19 05:39:00.000001 UTC\r\n\r\n"),
+              std::string::npos);
+    EXPECT_NE(out.find("Frames Read:          \t2\r\n"), std::string::npos);
+    EXPECT_NE(out.find("\r\nWarning: the file ends inside frame 3"), std::string::npos);
+    EXPECT_EQ(out.find("Dest. File"), std::string::npos);
+
+    out = t.Run("--info --json in.pcap notes.txt", &status);
+    EXPECT_EQ(status, 255);
+    EXPECT_EQ(out,
+              "{\"file\":\"in.pcap\",\"format\":\"tcpdump/libpcap\",\"code\":\"TD\","
+              "\"interface\":\"Ethernet\",\"wan\":\"\",\"line_rate\":10000000,\"frames\":3,"
+              "\"non_data_frames\":0,\"first_time\":\"2008-06-19T05:38:58.538217Z\","
+              "\"last_time\":\"2008-06-19T05:39:00.000001Z\",\"size\":406,"
+              "\"compression\":\"none\",\"warnings\":[]}\n"
+              "{\"file\":\"notes.txt\",\"error\":\"notes.txt is not a recognized data file "
+              "format.\"}\n");
+}
+
 TEST(FolderHelpers, ConvertedNames) {
     EXPECT_EQ(ConvertedName("trace.dat", ".NetMon.cap"), "trace.NetMon.cap");
     EXPECT_EQ(ConvertedName("trace.Tcpdump.pcap", ".NetMon.cap"), "trace.Tcpdump.NetMon.cap");
