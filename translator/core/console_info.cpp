@@ -39,6 +39,17 @@ ReadThrough ReadAllFrames(TraceReader& reader, const std::string& path,
     if (reader.LastReadStatus() == TraceReader::ReadStatus::Damaged) {
         result.warnings.push_back(reader.DamageReason());
     }
+    // A reader that cannot hand out the frames it found says why in the sink.
+    if (const char* messages = reader.Sink().Messages()) {
+        std::string text = messages;
+        while (!text.empty() &&
+               (text.back() == '\n' || text.back() == '\r' || text.back() == '.')) {
+            text.pop_back();
+        }
+        if (!text.empty()) {
+            result.warnings.push_back(text);
+        }
+    }
     const TraceInfo& info = reader.info;
     result.frames = info.framesRead;
     result.nonDataFrames = info.nonDataFrames;
@@ -163,6 +174,7 @@ int DescribeFiles(TranslatorEngine& engine, const std::vector<std::string>& file
             continue;
         }
         TraceReader& reader = *detected->reader;
+        engine.Sink().ClearMessages();
         reader.SetSink(&engine.Sink());
         const ReadThrough read = ReadAllFrames(reader, path, options);
         reader.SetSink(nullptr);
