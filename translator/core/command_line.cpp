@@ -50,7 +50,9 @@ void PrintHelp() {
         "  --no-settings         ignore the settings file\r\n"
         "  --strict              exit 2 on any warning or any file not converted\r\n"
         "  --quiet, -q           print errors only\r\n"
-        "  --recursive, -r       convert the subfolders of a source folder too\r\n"
+        "  --recursive, -r       convert the subfolders of a source folder too, into the\r\n"
+        "                        same tree: each folder's files, then its subfolders, in\r\n"
+        "                        name order\r\n"
         "  --info FILE...        describe files without converting (--json: as JSON)\r\n"
         "  --list-formats        list the formats and whether they are read and written\r\n"
         "  --version             print the version\r\n"
@@ -106,7 +108,6 @@ class ConsoleRun : public ConversionRun {
 public:
     using ConversionRun::ConversionRun;
 
-protected:
     void Report(const std::string& text) override {
         fputs(text.c_str(), stdout);
         fflush(stdout);
@@ -118,23 +119,46 @@ protected:
     const char* SectionEnd() const override { return "\r\n"; }
 };
 
-int RunFolder(TranslatorEngine& engine, const std::string& source, const std::string& destination,
-              int format, const ConvertOptions& options) {
+// What the exit status depends on besides the conversions themselves: with
+// --strict, any warning printed in the run (any part of it may set warned)
+// and any file of a folder not converted make it 2.
+struct ConsoleOutcome {
+    bool strict = false;
+    bool warned = false;
+
+    // The status of a run whose conversions succeeded; clean when every file
+    // of it was converted.
+    int Status(bool clean) const { return strict && (warned || !clean) ? 2 : 0; }
+};
+
+int RunFolder(TranslatorEngine& engine, const ConsoleArguments& arguments, int format,
+              const ConvertOptions& options, ConsoleOutcome& outcome) {
     // The listing is taken before anything is written, so that a run into the
     // source folder never converts its own output.
-    std::vector<std::string> names;
-    if (!ListFolderFiles(source, &names)) {
+    FolderPlan plan{arguments.operands[0], arguments.operands[1], {}, format};
+    if (!ListFolderFiles(plan.source, &plan.entries, arguments.recursive)) {
         printf(
             "The source file or directory does not exist, or it does not have any data "
             "files.\r\n");
         return -1;
     }
-    if (!CreateFolderWithParents(destination)) {
-        printf("Destination directory %s not found or cannot be created.\r\n", destination.c_str());
+    if (!CreateFolderWithParents(plan.destination)) {
+        printf("Destination directory %s not found or cannot be created.\r\n",
+               plan.destination.c_str());
         return -1;
     }
-    ConsoleRun(engine, options).ConvertFolder(source, names, destination, format);
-    return 0;
+    // Subfolders that hold files are made up front; one that cannot be made
+    // fails its files' conversions with the documented message.
+    for (const std::string& entry : plan.entries) {
+        const size_t slash = entry.rfind('/');
+        if (slash != std::string::npos) {
+            CreateFolderWithParents(WithSeparator(plan.destination) + entry.substr(0, slash));
+        }
+    }
+    ConsoleRun run(engine, options);
+    const FolderTotals totals = run.ConvertFolder(plan);
+    outcome.warned = outcome.warned || run.Warnings() > 0;
+    return outcome.Status(totals.converted == totals.files);
 }
 
 }  // namespace
@@ -147,7 +171,14 @@ std::string ConvertedName(const std::string& entryName, const char* suffix) {
     return entryName.substr(0, dot) + suffix;
 }
 
-bool ListFolderFiles(const std::string& folder, std::vector<std::string>* names) {
+namespace {
+
+// The entries of folder: its regular files (symbolic links followed) and,
+// when subfolders is given, its folders (a link to a folder is not
+// followed, which keeps a run out of loops), each sorted by name. False when
+// it cannot be listed or holds no entries at all.
+bool ReadFolder(const std::string& folder, std::vector<std::string>* files,
+                std::vector<std::string>* subfolders) {
     DIR* dir = opendir(folder.c_str());
     if (dir == nullptr) {
         return false;
@@ -160,13 +191,47 @@ bool ListFolderFiles(const std::string& folder, std::vector<std::string>* names)
             continue;
         }
         anyEntry = true;
+        struct stat st {};
         if (IsRegularFile(prefix + name)) {
-            names->push_back(name);
+            files->push_back(name);
+        } else if (subfolders != nullptr && lstat((prefix + name).c_str(), &st) == 0 &&
+                   S_ISDIR(st.st_mode)) {
+            subfolders->push_back(name);
         }
     }
     closedir(dir);
-    std::sort(names->begin(), names->end());
+    std::sort(files->begin(), files->end());
+    if (subfolders != nullptr) {
+        std::sort(subfolders->begin(), subfolders->end());
+    }
     return anyEntry;
+}
+
+// Adds the files of folder's subfolder below ("a/b/") and of its subfolders.
+void AddSubfolder(const std::string& folder, const std::string& below,
+                  std::vector<std::string>* names) {
+    std::vector<std::string> files;
+    std::vector<std::string> subfolders;
+    ReadFolder(WithSeparator(folder) + below, &files, &subfolders);
+    for (const std::string& file : files) {
+        names->push_back(below + file);
+    }
+    for (const std::string& subfolder : subfolders) {
+        AddSubfolder(folder, below + subfolder + "/", names);
+    }
+}
+
+}  // namespace
+
+bool ListFolderFiles(const std::string& folder, std::vector<std::string>* names, bool recursive) {
+    std::vector<std::string> subfolders;
+    if (!ReadFolder(folder, names, recursive ? &subfolders : nullptr)) {
+        return false;
+    }
+    for (const std::string& subfolder : subfolders) {
+        AddSubfolder(folder, subfolder + "/", names);
+    }
+    return true;
 }
 
 bool CreateFolderWithParents(const std::string& path) {
@@ -215,6 +280,7 @@ int RunCommandLine(int argc, char** argv) {
         case ConsoleAction::kConvert:
             break;
     }
+    ConsoleOutcome outcome{arguments.strict};
     ConvertOptions options;
     if (!arguments.noSettings) {
         LoadSettings(SettingsPath(ProgramPath()), options);
@@ -228,11 +294,13 @@ int RunCommandLine(int argc, char** argv) {
     const int format = FindFormat(arguments.operands[2].c_str());
     RefuseUnwritableFormat(engine, arguments.operands[2], format);
     if (IsRegularFile(source)) {
-        const bool ok = ConsoleRun(engine, options).ConvertOne(source, destination, format);
+        ConsoleRun run(engine, options);
+        const bool ok = run.ConvertOne(source, destination, format);
         printf("\r\n");
-        return ok ? 0 : -1;
+        outcome.warned = outcome.warned || run.Warnings() > 0;
+        return ok ? outcome.Status(true) : -1;
     }
-    return RunFolder(engine, source, destination, format, options);
+    return RunFolder(engine, arguments, format, options, outcome);
 }
 
 }  // namespace translator

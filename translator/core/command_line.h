@@ -9,7 +9,7 @@
 namespace translator {
 
 // The console face of the translator: converts one file or a folder and
-// reports on standard output. Returns the exit status (0 or -1).
+// reports on standard output. Returns the exit status (0, 2 or -1).
 int RunCommandLine(int argc, char** argv);
 
 // Creates a folder and any missing parents; false when path names a file or
@@ -20,8 +20,12 @@ bool CreateFolderWithParents(const std::string& path);
 // from its last "." replaced by suffix; names without a "." stay as they are.
 std::string ConvertedName(const std::string& entryName, const char* suffix);
 
-// Regular files of a folder (symbolic links followed), sorted by name.
-// False when the folder cannot be listed or holds no entries at all.
-bool ListFolderFiles(const std::string& folder, std::vector<std::string>* names);
+// Regular files of a folder (symbolic links followed), sorted by name;
+// recursive adds those of its subfolders (links to folders are not
+// followed) as paths below folder, each folder's files before its
+// subfolders. False when the folder cannot be listed or holds no entries at
+// all.
+bool ListFolderFiles(const std::string& folder, std::vector<std::string>* names,
+                     bool recursive = false);
 
 }  // namespace translator

@@ -2,9 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
+#include <utility>
 
 #include "format_table.h"
 #include "time_base.h"
@@ -21,24 +23,105 @@ std::string InFolder(const std::string& folder, const std::string& name) {
     return separated ? folder + name : folder + "/" + name;
 }
 
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Printf(const char* format, va_list args) {
+    va_list again;
+    va_copy(again, args);
+    const int length = vsnprintf(nullptr, 0, format, args);
+    std::string text(length > 0 ? length : 0, '\0');
+    vsnprintf(text.data(), text.size() + 1, format, again);
+    va_end(again);
+    return text;
+}
+
 }  // namespace
+
+DestinationNames::DestinationNames(const FolderPlan& plan, FirstUse firstUse)
+    : plan_(plan), firstUse_(std::move(firstUse)) {
+    for (const std::string& entry : plan.entries) {
+        struct stat st {};
+        if (stat(InFolder(plan.source, entry).c_str(), &st) == 0) {
+            sources_.emplace(st.st_dev, st.st_ino);
+        }
+    }
+}
+
+bool DestinationNames::Taken(const std::string& relative) const {
+    if (written_.count(relative) != 0) {
+        return true;
+    }
+    struct stat st {};
+    return stat(InFolder(plan_.destination, relative).c_str(), &st) == 0 &&
+           sources_.count({st.st_dev, st.st_ino}) != 0;
+}
+
+DestinationNames::Choice DestinationNames::Choose(size_t index, bool writes) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    turn_.wait(lock, [&] { return next_ == index; });
+    const std::string& entry = plan_.entries[index];
+    const size_t slash = entry.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : entry.substr(0, slash + 1);
+    const std::string name = entry.substr(folder.size());
+    std::string chosen = folder + firstUse_(name);
+    std::string note;
+    if (writes) {
+        if (Taken(chosen)) {
+            const char* suffix = FormatSuffix(plan_.format);
+            std::string instead = folder + name + suffix;
+            for (int counter = 2; Taken(instead); ++counter) {
+                instead = folder + name + "." + std::to_string(counter) + suffix;
+            }
+            note = BaseName(chosen) +
+                   (written_.count(chosen) != 0 ? " is already written in this run"
+                                                : " is a source file of this run") +
+                   "; writing " + BaseName(instead) + " instead.\r\n";
+            chosen = instead;
+        }
+        written_.insert(chosen);
+    }
+    ++next_;
+    lock.unlock();
+    turn_.notify_all();
+    return {InFolder(plan_.destination, chosen), note};
+}
 
 void ConversionRun::Reportf(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    const int length = vsnprintf(nullptr, 0, format, args);
+    const std::string text = Printf(format, args);
     va_end(args);
-    std::string text(length > 0 ? length : 0, '\0');
-    vsnprintf(text.data(), text.size() + 1, format, again);
-    va_end(again);
+    Report(text);
+}
+
+void ConversionRun::Warn(const std::string& text) {
+    ++warnings_;
     Report(text);
 }
 
 bool ConversionRun::ConvertOne(const std::string& source, const std::string& destination,
                                int format) {
+    return ConvertDetected(engine_.Detect(source), source, destination, format);
+}
+
+bool ConversionRun::ConvertEntry(const FolderPlan& plan, size_t index, DestinationNames& names) {
+    const std::string source = InFolder(plan.source, plan.entries[index]);
     DetectResult* detected = engine_.Detect(source);
+    const bool writes =
+        detected != nullptr && std::find(detected->targets.begin(), detected->targets.end(),
+                                         plan.format) != detected->targets.end();
+    const DestinationNames::Choice choice = names.Choose(index, writes);
+    if (!choice.note.empty()) {
+        Report(choice.note);
+    }
+    return ConvertDetected(detected, source, choice.path, plan.format);
+}
+
+bool ConversionRun::ConvertDetected(DetectResult* detected, const std::string& source,
+                                    const std::string& destination, int format) {
     if (detected == nullptr) {
         Reportf("%s is not a recognized data file format.\r\n", source.c_str());
         return false;
@@ -48,7 +131,14 @@ bool ConversionRun::ConvertOne(const std::string& source, const std::string& des
         Reportf("%s is already in %s file format.\r\n", source.c_str(), FormatName(format));
         return false;
     }
-    if (engine_.ConvertFile(*detected, destination, format, options_)) {
+    const bool converted = engine_.ConvertFile(*detected, destination, format, options_);
+    // A source that broke off converts what it held; the report says so.
+    if (const char* damage = engine_.Sink().Damage(); *damage != '\0') {
+        const int64_t written = detected->info->framesWritten;
+        Warn(std::string("Warning: ") + damage + "; " + std::to_string(written) +
+             (written == 1 ? " frame was" : " frames were") + " converted.\r\n");
+    }
+    if (converted) {
         return true;
     }
     if (const char* messages = engine_.Sink().Messages()) {
@@ -57,18 +147,18 @@ bool ConversionRun::ConvertOne(const std::string& source, const std::string& des
     return false;
 }
 
-FolderTotals ConversionRun::ConvertFolder(const std::string& source,
-                                          const std::vector<std::string>& names,
-                                          const std::string& destination, int format) {
+FolderTotals ConversionRun::ConvertFolder(const FolderPlan& plan) {
+    DestinationNames names(plan, [this, &plan](const std::string& name) {
+        return DestinationName(name, plan.format);
+    });
     FolderTotals totals;
-    for (const std::string& name : names) {
+    for (size_t index = 0; index < plan.entries.size(); ++index) {
         if (engine_.Sink().IsCanceled()) {
             break;
         }
         Report(SectionLine());
         ++totals.files;
-        if (ConvertOne(InFolder(source, name), InFolder(destination, DestinationName(name, format)),
-                       format)) {
+        if (ConvertEntry(plan, index, names)) {
             ++totals.converted;
         }
         Report(SectionEnd());
@@ -77,12 +167,16 @@ FolderTotals ConversionRun::ConvertFolder(const std::string& source,
         totals.canceled = true;
         return totals;
     }
+    ReportTotals(totals, plan.format);
+    return totals;
+}
+
+void ConversionRun::ReportTotals(const FolderTotals& totals, int format) {
     const int failed = totals.files - totals.converted;
     Report(SectionLine());
     Reportf("%d file%s converted to %s format successfully.\r\n", totals.converted,
             totals.converted < 2 ? " is" : "s are", FormatName(format));
     Reportf("%d file%s not converted.\r\n", failed, failed < 2 ? " is" : "s are");
-    return totals;
 }
 
 std::string FileSummaryText(const std::string& source, const std::string& destination,

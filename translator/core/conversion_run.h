@@ -1,6 +1,13 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "convert_options.h"
@@ -15,6 +22,48 @@ struct FolderTotals {
     bool canceled = false;
 };
 
+// The files of a folder run and where they go. Entries are paths below the
+// source folder ("sub/a.pcap"), in listing order.
+struct FolderPlan {
+    std::string source;
+    std::string destination;
+    std::vector<std::string> entries;
+    int format = 0;
+};
+
+// The destination names of a folder run, decided in listing order whatever
+// order the entries are converted in. A name's first use keeps it; a name
+// already written in this run, or one that is a source of the run, gives
+// way to the entry's whole name with the format's suffix, then with a
+// counter before the suffix.
+class DestinationNames {
+public:
+    // The destination name of an entry's file name at its first use.
+    using FirstUse = std::function<std::string(const std::string& name)>;
+
+    DestinationNames(const FolderPlan& plan, FirstUse firstUse);
+
+    struct Choice {
+        std::string path;
+        std::string note;  // why the first-use name gave way; empty when it did not
+    };
+    // Names entry index once every earlier entry has been named. writes:
+    // whether the entry's conversion creates its destination, which then
+    // holds the name for the rest of the run.
+    Choice Choose(size_t index, bool writes);
+
+private:
+    bool Taken(const std::string& relative) const;
+
+    const FolderPlan& plan_;
+    FirstUse firstUse_;
+    std::set<std::pair<dev_t, ino_t>> sources_;
+    std::set<std::string> written_;
+    std::mutex mutex_;
+    std::condition_variable turn_;
+    size_t next_ = 0;
+};
+
 // The per-file procedure and the folder run of both front ends, with their
 // reports. Subclasses say where the texts go and what differs between the
 // console and the window.
@@ -25,16 +74,22 @@ public:
     virtual ~ConversionRun() = default;
 
     // Recognises source, reports its summary and converts it unless it is
-    // already in format; a failed conversion's accumulated messages follow.
+    // already in format; a warning about a damaged source and a failed
+    // conversion's accumulated messages follow.
     bool ConvertOne(const std::string& source, const std::string& destination, int format);
-    // Converts the entries names of folder source into folder destination,
-    // one section each, then reports the totals. A cancel seen by the
-    // engine's sink ends the run before the next file, without totals.
-    FolderTotals ConvertFolder(const std::string& source, const std::vector<std::string>& names,
-                               const std::string& destination, int format);
+    // The same for entry index of a folder run, named by names once it is
+    // recognised.
+    bool ConvertEntry(const FolderPlan& plan, size_t index, DestinationNames& names);
+    // Converts the entries of plan one after another, one section each, then
+    // reports the totals. A cancel seen by the engine's sink ends the run
+    // before the next file, without totals.
+    FolderTotals ConvertFolder(const FolderPlan& plan);
+    void ReportTotals(const FolderTotals& totals, int format);
 
-protected:
     virtual void Report(const std::string& text) = 0;
+    // Reports text and counts it as a warning.
+    virtual void Warn(const std::string& text);
+    int Warnings() const { return warnings_; }
     // The destination file name of the folder entry name.
     virtual std::string DestinationName(const std::string& name, int format) const = 0;
     // Opens each file's section, and the totals.
@@ -42,11 +97,17 @@ protected:
     // Closes each file's section.
     virtual const char* SectionEnd() const = 0;
 
+    TranslatorEngine& Engine() { return engine_; }
+    const ConvertOptions& Options() const { return options_; }
+
 private:
     void Reportf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    bool ConvertDetected(DetectResult* detected, const std::string& source,
+                         const std::string& destination, int format);
 
     TranslatorEngine& engine_;
     const ConvertOptions& options_;
+    int warnings_ = 0;
 };
 
 // The summary of a recognised file, one "\r\n"-ended line per item, the

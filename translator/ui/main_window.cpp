@@ -51,7 +51,6 @@ public:
     LogRun(TranslatorEngine& engine, const ConvertOptions& options, CProgressMultiDlg& log)
         : ConversionRun(engine, options), log_(log) {}
 
-protected:
     void Report(const std::string& text) override { log_.AddMessage("%s", text.c_str()); }
     std::string DestinationName(const std::string& name, int format) const override {
         return ReplaceSuffix(name, format);
@@ -474,8 +473,8 @@ void MainWindow::Convert() {
 
 void MainWindow::ConvertFolder(const std::string& source, const std::string& destination,
                                int format) {
-    std::vector<std::string> names;
-    if (!ListFolderFiles(source, &names)) {
+    FolderPlan plan{source, destination, {}, format};
+    if (!ListFolderFiles(source, &plan.entries)) {
         Boxes().Inform(
             this, "Source path does not exist, cannot be accessed, or does not contain any files.");
         return;
@@ -485,8 +484,7 @@ void MainWindow::ConvertFolder(const std::string& source, const std::string& des
     CProgressMultiDlg& log = *folderProgress_;
     engine_.SetSink(&log);
     log.AddMessage("Converting files in %s ...\r\n", source.c_str());
-    const FolderTotals totals =
-        LogRun(engine_, options_, log).ConvertFolder(source, names, destination, format);
+    const FolderTotals totals = LogRun(engine_, options_, log).ConvertFolder(plan);
     if (!totals.canceled) {
         log.SetButtonText("&OK");
     }
