@@ -12,6 +12,7 @@
 #include "console_arguments.h"
 #include "console_info.h"
 #include "conversion_run.h"
+#include "folder_jobs.h"
 #include "format_table.h"
 #include "settings.h"
 
@@ -53,6 +54,8 @@ void PrintHelp() {
         "  --recursive, -r       convert the subfolders of a source folder too, into the\r\n"
         "                        same tree: each folder's files, then its subfolders, in\r\n"
         "                        name order\r\n"
+        "  --jobs N              convert N files of a folder at once (default: one per\r\n"
+        "                        core; the report is the same for any N)\r\n"
         "  --info FILE...        describe files without converting (--json: as JSON)\r\n"
         "  --list-formats        list the formats and whether they are read and written\r\n"
         "  --version             print the version\r\n"
@@ -156,7 +159,10 @@ int RunFolder(TranslatorEngine& engine, const ConsoleArguments& arguments, int f
         }
     }
     ConsoleRun run(engine, options);
-    const FolderTotals totals = run.ConvertFolder(plan);
+    const int jobs = options.jobs >= 1 && options.jobs <= kMaxJobs ? options.jobs : DefaultJobs();
+    const FolderTotals totals = jobs > 1 && plan.entries.size() > 1
+                                    ? ConvertFolderInJobs(run, plan, jobs)
+                                    : run.ConvertFolder(plan);
     outcome.warned = outcome.warned || run.Warnings() > 0;
     return outcome.Status(totals.converted == totals.files);
 }

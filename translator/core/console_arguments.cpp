@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "folder_jobs.h"
+
 namespace translator {
 
 namespace {
@@ -57,6 +59,15 @@ bool ParseSlice(const std::string& text, OptionFlags* flags) {
     }
     flags->slice = true;
     flags->bytes = static_cast<int32_t>(bytes);
+    return true;
+}
+
+bool ParseJobs(const std::string& text, OptionFlags* flags) {
+    int64_t jobs = 0;
+    if (!ParseCount(text, &jobs) || jobs < 1 || jobs > kMaxJobs) {
+        return false;
+    }
+    flags->jobs = static_cast<int32_t>(jobs);
     return true;
 }
 
@@ -112,6 +123,7 @@ struct ValueFlag {
 const ValueFlag kValueFlags[] = {
     {"--range", ParseRange, "FROM-TO or FROM- (frame numbers from 1)"},
     {"--slice", ParseSlice, "a number of bytes from 1"},
+    {"--jobs", ParseJobs, "a number of files from 1 to 256"},
 };
 
 // One flag at argv[*i]; value flags may take the next argument.
@@ -197,6 +209,7 @@ void OptionFlags::ApplyTo(ConvertOptions& o) const {
     apply(pcapfcs, o.pcapfcs);
     apply(hexdumpextended, o.hexdumpextended);
     apply(offsetFile, o.offsetFile);
+    apply(jobs, o.jobs);
 }
 
 bool ParseConsoleArguments(int argc, char** argv, ConsoleArguments* arguments, std::string* error) {

@@ -33,6 +33,7 @@ struct OptionFlags {
     std::optional<bool> pcapfcs;
     std::optional<bool> hexdumpextended;
     std::optional<bool> offsetFile;
+    std::optional<int32_t> jobs;
 
     void ApplyTo(ConvertOptions& options) const;
 };

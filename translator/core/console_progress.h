@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 
@@ -27,7 +28,8 @@ private:
     FILE* out_;
     std::string messages_;
     bool hasMessages_ = false;
-    bool canceled_ = false;
+    // Also read by the threads that convert the files of a folder at once.
+    std::atomic<bool> canceled_ = false;
     int dotColumn_ = 0;
     int64_t progressCalls_ = 0;
 };

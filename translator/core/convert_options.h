@@ -24,6 +24,8 @@ struct ConvertOptions {
     bool pcapfcs = false;
     bool offsetFile = false;
     bool hexdumpextended = false;
+    // Files of a folder the console converts at once; 0: one per core.
+    int32_t jobs = 0;
 };
 
 // The three text fields hold at most this many characters.

@@ -91,6 +91,8 @@ void ApplyPair(const std::string& key, const std::string& value, ConvertOptions&
         ApplyInt64(value, o.convertto);
     } else if (strcasecmp(k, "bytes") == 0) {
         ApplyInt32(value, o.bytes);
+    } else if (strcasecmp(k, "jobs") == 0) {
+        ApplyInt32(value, o.jobs);
     } else if (strcasecmp(k, "sourcedir") == 0) {
         ApplyText(value, o.sourcedir);
     } else if (strcasecmp(k, "destdir") == 0) {
@@ -173,6 +175,9 @@ std::string FormatSettings(const ConvertOptions& o) {
     // every earlier version wrote it.
     if (o.pcapfcs) {
         settings += "pcapfcs=1\r\n";
+    }
+    if (o.jobs != 0) {
+        settings += "jobs=" + std::to_string(o.jobs) + "\r\n";
     }
     return settings;
 }

@@ -3,10 +3,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <mutex>
 
 namespace translator {
 
 namespace {
+// tzset and mktime rewrite the C library's zone variables, which DayBase and
+// TimeZoneBiasSeconds read; the engines of a folder run call them at once.
+std::mutex zoneMutex;
+
 const char* const kMonthNames[] = {"January",   "February", "March",    "April",
                                    "May",       "June",     "July",     "August",
                                    "September", "October",  "November", "December"};
@@ -33,6 +38,7 @@ uint32_t LocalTimeToUnix(int year, int month, int day, int hour, int minute, int
     local.tm_min = minute;
     local.tm_sec = second;
     local.tm_isdst = -1;
+    std::lock_guard<std::mutex> lock(zoneMutex);
     const time_t t = mktime(&local);
     return t < 0 || t > static_cast<time_t>(UINT32_MAX) ? 0 : static_cast<uint32_t>(t);
 }
@@ -43,11 +49,13 @@ bool UnixToLocalTime(uint32_t t, struct tm* local) {
 }
 
 uint32_t DayBase(uint32_t now) {
+    std::lock_guard<std::mutex> lock(zoneMutex);
     tzset();
     return StartOfDay(now) + static_cast<uint32_t>(static_cast<int32_t>(timezone));
 }
 
 int32_t TimeZoneBiasSeconds(uint32_t t) {
+    std::lock_guard<std::mutex> lock(zoneMutex);
     tzset();
     int32_t bias = static_cast<int32_t>(timezone);
     time_t value = static_cast<time_t>(t);

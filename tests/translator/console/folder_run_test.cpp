@@ -151,5 +151,45 @@ TEST(Outcome, DamagedSourceWarnsAndStrictTurnsWarningsAndFailuresIntoStatus2) {
     EXPECT_EQ(status, 2);
 }
 
+TEST(FolderRun, FilesConvertedAtOnceReportAsOneAtATime) {
+    TempDir dir;
+    fs::create_directory(dir.file("src"));
+    // A long file first, so that later ones finish before it; enough frames
+    // for progress dots, which run on across files.
+    std::vector<PcapRecord> many;
+    for (uint32_t i = 0; i < 3000; ++i) {
+        many.push_back({1213853938 + i / 1000, i % 1000, RampFrame(60 + i % 900), 0});
+    }
+    WriteFile(dir.file("src/A.pcap"), PcapFile(0xA1B2C3D4, false, 1, many).data());
+    std::vector<uint8_t> cut =
+        PcapFile(0xA1B2C3D4, false, 1, {many.begin(), many.begin() + 100}).data();
+    cut.resize(cut.size() - 5);
+    WriteFile(dir.file("src/B.pcap"), cut);
+    WriteFile(dir.file("src/B.x"), Pcap());
+    WriteText(dir.file("src/C.txt"), "not a capture");
+    WriteFile(dir.file("src/D.snoop"), Snoop());
+    for (int i = 0; i < 6; ++i) {
+        WriteFile(dir.file("src/E" + std::to_string(i) + ".pcap"),
+                  PcapFile(0xA1B2C3D4, false, 1, {many.begin(), many.begin() + 90 * i}).data());
+    }
+    int status = -1;
+    const std::string once = Translate(dir, "--strict --jobs 1 src out SO", &status);
+    EXPECT_EQ(status, 2);
+    Find(once, "B.Sun.snoop is already written in this run; writing B.x.Sun.snoop instead.");
+    Find(once, "Warning: the file ends inside frame 100");
+    Find(once, "src/C.txt is not a recognized data file format.");
+    Find(once, "src/D.snoop is already in Snoop (Sun) file format.");
+    const std::vector<uint8_t> longest = ReadFile(dir.file("out/A.Sun.snoop"));
+    for (const char* jobs : {"2", "5"}) {
+        fs::remove_all(dir.file("out"));
+        EXPECT_EQ(Translate(dir, std::string("--strict src out SO --jobs ") + jobs, &status), once);
+        EXPECT_EQ(status, 2);
+        EXPECT_EQ(ReadFile(dir.file("out/A.Sun.snoop")), longest);
+    }
+    EXPECT_EQ(Translate(dir, "--jobs 0 src out SO", &status),
+              "Option --jobs takes a number of files from 1 to 256, not '0'.\r\n");
+    EXPECT_EQ(status, 255);
+}
+
 }  // namespace
 }  // namespace translator

@@ -106,6 +106,9 @@ TEST(Settings, WrittenFormReadsBack) {
               "pcapbyteswapped=0\r\npcapmodified=0\r\npcapremoveatm=0\r\npcapnanoseconds=1\r\n"
               "hexdumpextended=1\r\nsourcedir=/data/in\r\ndestdir=/data/out\r\n"
               "format=tcpdump/libpcap\r\n");
+    // Written only when set, so that a file of defaults stays as it was.
+    o.jobs = 3;
+    EXPECT_TRUE(FormatSettings(o).ends_with("format=tcpdump/libpcap\r\njobs=3\r\n"));
     testsupport::TempDir dir;
     SaveSettings(dir.file("s.config"), o);
     ConvertOptions back;
