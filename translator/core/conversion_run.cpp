@@ -21,18 +21,31 @@ std::string InFolder(const std::string& folder, const std::string& name) {
     return separated ? folder + name : folder + "/" + name;
 }
 
+std::string FormattedV(const char* format, va_list args) {
+    va_list again;
+    va_copy(again, args);
+    const int length = vsnprintf(nullptr, 0, format, args);
+    std::string text(length > 0 ? length : 0, '\0');
+    vsnprintf(text.data(), text.size() + 1, format, again);
+    va_end(again);
+    return text;
+}
+
+__attribute__((format(printf, 1, 2))) std::string Formatted(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = FormattedV(format, args);
+    va_end(args);
+    return text;
+}
+
 }  // namespace
 
 void ConversionRun::Reportf(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    const int length = vsnprintf(nullptr, 0, format, args);
+    const std::string text = FormattedV(format, args);
     va_end(args);
-    std::string text(length > 0 ? length : 0, '\0');
-    vsnprintf(text.data(), text.size() + 1, format, again);
-    va_end(again);
     Report(text);
 }
 
@@ -43,7 +56,7 @@ bool ConversionRun::ConvertOne(const std::string& source, const std::string& des
         Reportf("%s is not a recognized data file format.\r\n", source.c_str());
         return false;
     }
-    Report(FileSummaryText(source, destination, *detected->info));
+    ReportDetail(FileSummaryText(source, destination, *detected->info));
     if (detected->info->format == format) {
         Reportf("%s is already in %s file format.\r\n", source.c_str(), FormatName(format));
         return false;
@@ -65,23 +78,23 @@ FolderTotals ConversionRun::ConvertFolder(const std::string& source,
         if (engine_.Sink().IsCanceled()) {
             break;
         }
-        Report(SectionLine());
+        ReportDetail(SectionLine());
         ++totals.files;
         if (ConvertOne(InFolder(source, name), InFolder(destination, DestinationName(name, format)),
                        format)) {
             ++totals.converted;
         }
-        Report(SectionEnd());
+        ReportDetail(SectionEnd());
     }
     if (engine_.Sink().IsCanceled()) {
         totals.canceled = true;
         return totals;
     }
     const int failed = totals.files - totals.converted;
-    Report(SectionLine());
-    Reportf("%d file%s converted to %s format successfully.\r\n", totals.converted,
-            totals.converted < 2 ? " is" : "s are", FormatName(format));
-    Reportf("%d file%s not converted.\r\n", failed, failed < 2 ? " is" : "s are");
+    ReportDetail(SectionLine());
+    ReportDetail(Formatted("%d file%s converted to %s format successfully.\r\n", totals.converted,
+                           totals.converted < 2 ? " is" : "s are", FormatName(format)));
+    ReportDetail(Formatted("%d file%s not converted.\r\n", failed, failed < 2 ? " is" : "s are"));
     return totals;
 }
 

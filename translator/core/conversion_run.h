@@ -34,7 +34,11 @@ public:
                                const std::string& destination, int format);
 
 protected:
+    // Failures, refusals and warnings.
     virtual void Report(const std::string& text) = 0;
+    // What describes the run rather than a fault in it: the summaries, the
+    // sections and the totals.
+    virtual void ReportDetail(const std::string& text) { Report(text); }
     // The destination file name of the folder entry name.
     virtual std::string DestinationName(const std::string& name, int format) const = 0;
     // Opens each file's section, and the totals.
