@@ -3,6 +3,9 @@
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cerrno>
@@ -11,10 +14,12 @@
 
 #include "console_arguments.h"
 #include "console_info.h"
+#include "console_progress.h"
 #include "conversion_run.h"
 #include "folder_jobs.h"
 #include "format_table.h"
 #include "settings.h"
+#include "standard_streams.h"
 
 namespace translator {
 
@@ -81,20 +86,28 @@ void PrintFormatList(const TranslatorEngine& engine) {
 
 // A destination format that no writer takes is refused by name up front; the
 // conversion then goes on to fail with its documented message.
-void RefuseUnwritableFormat(const TranslatorEngine& engine, const std::string& code, int format) {
+void RefuseUnwritableFormat(FILE* out, const TranslatorEngine& engine, const std::string& code,
+                            int format) {
     if (format == FMT_UN) {
-        printf("Unknown format '%s'. translator --list-formats lists the formats.\r\n",
-               code.c_str());
+        fprintf(out, "Unknown format '%s'. translator --list-formats lists the formats.\r\n",
+                code.c_str());
     } else if (engine.WriterOf(format) == nullptr) {
-        printf(engine.ReaderOf(format) != nullptr ? "%s files can be read but not written.\r\n"
-                                                  : "%s files can be neither read nor written.\r\n",
-               FormatName(format));
+        fprintf(out,
+                engine.ReaderOf(format) != nullptr
+                    ? "%s files can be read but not written.\r\n"
+                    : "%s files can be neither read nor written.\r\n",
+                FormatName(format));
     }
 }
 
 bool IsRegularFile(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool EndsWithSeparator(const std::string& path) {
@@ -105,21 +118,49 @@ std::string WithSeparator(const std::string& path) {
     return EndsWithSeparator(path) ? path : path + "/";
 }
 
-// The console's texts go to standard output as they come, ahead of the
+// Where a console conversion's texts go, and which of them.
+struct ConsoleReport {
+    FILE* stream = stdout;
+    bool quiet = false;
+    ConsoleProgress* progress = nullptr;
+    // Temporary files standing for standard input or output; the texts name
+    // them "-", as they were given.
+    std::vector<std::string> standIns;
+};
+
+// The console's texts go to the report stream as they come, ahead of the
 // conversion's own progress lines.
 class ConsoleRun : public ConversionRun {
 public:
-    using ConversionRun::ConversionRun;
+    ConsoleRun(TranslatorEngine& engine, const ConvertOptions& options, const ConsoleReport& report)
+        : ConversionRun(engine, options), report_(report) {}
 
     void Report(const std::string& text) override {
-        fputs(text.c_str(), stdout);
-        fflush(stdout);
+        std::string shown = text;
+        for (const std::string& path : report_.standIns) {
+            for (size_t at = shown.find(path); at != std::string::npos;
+                 at = shown.find(path, at + 1)) {
+                shown.replace(at, path.size(), kStandardStream);
+            }
+        }
+        // A conversion that fails before its closing report leaves the progress line open.
+        report_.progress->EndProgressLine();
+        fputs(shown.c_str(), report_.stream);
+        fflush(report_.stream);
+    }
+    void ReportDetail(const std::string& text) override {
+        if (!report_.quiet) {
+            Report(text);
+        }
     }
     std::string DestinationName(const std::string& name, int format) const override {
         return ConvertedName(name, FormatSuffix(format));
     }
     const char* SectionLine() const override { return kDashLine; }
     const char* SectionEnd() const override { return "\r\n"; }
+
+private:
+    const ConsoleReport& report_;
 };
 
 // What the exit status depends on besides the conversions themselves: with
@@ -135,19 +176,20 @@ struct ConsoleOutcome {
 };
 
 int RunFolder(TranslatorEngine& engine, const ConsoleArguments& arguments, int format,
-              const ConvertOptions& options, ConsoleOutcome& outcome) {
+              const ConvertOptions& options, const ConsoleReport& report, ConsoleOutcome& outcome) {
     // The listing is taken before anything is written, so that a run into the
     // source folder never converts its own output.
     FolderPlan plan{arguments.operands[0], arguments.operands[1], {}, format};
     if (!ListFolderFiles(plan.source, &plan.entries, arguments.recursive)) {
-        printf(
+        fputs(
             "The source file or directory does not exist, or it does not have any data "
-            "files.\r\n");
+            "files.\r\n",
+            report.stream);
         return -1;
     }
     if (!CreateFolderWithParents(plan.destination)) {
-        printf("Destination directory %s not found or cannot be created.\r\n",
-               plan.destination.c_str());
+        fprintf(report.stream, "Destination directory %s not found or cannot be created.\r\n",
+                plan.destination.c_str());
         return -1;
     }
     // Subfolders that hold files are made up front; one that cannot be made
@@ -158,13 +200,107 @@ int RunFolder(TranslatorEngine& engine, const ConsoleArguments& arguments, int f
             CreateFolderWithParents(WithSeparator(plan.destination) + entry.substr(0, slash));
         }
     }
-    ConsoleRun run(engine, options);
+    ConsoleRun run(engine, options, report);
     const int jobs = options.jobs >= 1 && options.jobs <= kMaxJobs ? options.jobs : DefaultJobs();
     const FolderTotals totals = jobs > 1 && plan.entries.size() > 1
                                     ? ConvertFolderInJobs(run, plan, jobs)
                                     : run.ConvertFolder(plan);
     outcome.warned = outcome.warned || run.Warnings() > 0;
     return outcome.Status(totals.converted == totals.files);
+}
+
+void ReportTemporaryFileFailure(const ConsoleReport& report) {
+    fprintf(report.stream, "Error creating a temporary file in %s (%s).\r\n",
+            TemporaryFolder().c_str(), strerror(errno));
+}
+
+// "-" stands for standard input or output: a pipe passes through a temporary
+// file, since readers seek and writers patch their headers.
+int RunFile(TranslatorEngine& engine, const std::string& source, const std::string& destination,
+            int format, const ConvertOptions& options, ConsoleReport report,
+            ConsoleOutcome& outcome) {
+    TemporaryFile input;
+    TemporaryFile output;
+    std::string sourcePath = source;
+    std::string destinationPath = destination;
+    if (source == kStandardStream) {
+        if (!input.Create()) {
+            ReportTemporaryFileFailure(report);
+            return -1;
+        }
+        if (!SpoolStandardInput(input)) {
+            fprintf(report.stream, "Error reading standard input (%s).\r\n", strerror(errno));
+            return -1;
+        }
+        if (Interrupted()) {
+            return -1;
+        }
+        sourcePath = input.path();
+        report.standIns.push_back(sourcePath);
+    }
+    if (destination == kStandardStream) {
+        if (!output.Create()) {
+            ReportTemporaryFileFailure(report);
+            return -1;
+        }
+        destinationPath = output.path();
+        report.standIns.push_back(destinationPath);
+    }
+    ConsoleRun run(engine, options, report);
+    bool ok = run.ConvertOne(sourcePath, destinationPath, format);
+    outcome.warned = outcome.warned || run.Warnings() > 0;
+    if (destination == kStandardStream) {
+        // A reader that goes away is a failed write, not the end of the program.
+        signal(SIGPIPE, SIG_IGN);
+        if (!CopyToStandardOutput(destinationPath)) {
+            fprintf(report.stream, "Error writing standard output (%s).\r\n", strerror(errno));
+            ok = false;
+        }
+    }
+    if (!report.quiet) {
+        fputs("\r\n", report.stream);
+    }
+    return ok ? outcome.Status(true) : -1;
+}
+
+// One file or a folder. SIGINT and SIGTERM cancel the conversion under way:
+// its output is finished and no further file is begun.
+int RunConversion(TranslatorEngine& engine, const ConsoleArguments& arguments,
+                  const ConvertOptions& options, FILE* stream, ConsoleOutcome& outcome) {
+    const std::string& source = arguments.operands[0];
+    const std::string& destination = arguments.operands[1];
+    const int format = FindFormat(arguments.operands[2].c_str());
+    ConsoleProgress progress(stream, arguments.quiet          ? ProgressStyle::kSilent
+                                     : isatty(fileno(stream)) ? ProgressStyle::kPercentLine
+                                                              : ProgressStyle::kDots);
+    const ConsoleReport report{stream, arguments.quiet, &progress, {}};
+    engine.SetSink(&progress);
+    CancelOnInterrupt();
+    RefuseUnwritableFormat(stream, engine, arguments.operands[2], format);
+    int status = -1;
+    if (source == kStandardStream || IsRegularFile(source)) {
+        status = RunFile(engine, source, destination, format, options, report, outcome);
+    } else if (destination == kStandardStream && IsFolder(source)) {
+        fprintf(stream, "%s is a folder; standard output (-) takes a single file.\r\n",
+                source.c_str());
+    } else {
+        status = RunFolder(engine, arguments, format, options, report, outcome);
+    }
+    engine.SetSink(nullptr);
+    if (Interrupted()) {
+        fputs("Canceled by user\r\n", stream);
+        return 130;
+    }
+    return status;
+}
+
+// With the capture on standard output, every text of the run goes to
+// standard error.
+FILE* ReportStream(const ConsoleArguments& arguments) {
+    const bool captureOnStandardOutput = arguments.action == ConsoleAction::kConvert &&
+                                         arguments.operands.size() >= 2 &&
+                                         arguments.operands[1] == kStandardStream;
+    return captureOnStandardOutput ? stderr : stdout;
 }
 
 }  // namespace
@@ -266,7 +402,7 @@ int RunCommandLine(int argc, char** argv) {
     ConsoleArguments arguments;
     std::string error;
     if (!ParseConsoleArguments(argc, argv, &arguments, &error)) {
-        fputs(error.c_str(), stdout);
+        fputs(error.c_str(), ReportStream(arguments));
         return -1;
     }
     switch (arguments.action) {
@@ -295,18 +431,7 @@ int RunCommandLine(int argc, char** argv) {
     if (arguments.action == ConsoleAction::kInfo) {
         return DescribeFiles(engine, arguments.operands, arguments.json, options);
     }
-    const std::string& source = arguments.operands[0];
-    const std::string& destination = arguments.operands[1];
-    const int format = FindFormat(arguments.operands[2].c_str());
-    RefuseUnwritableFormat(engine, arguments.operands[2], format);
-    if (IsRegularFile(source)) {
-        ConsoleRun run(engine, options);
-        const bool ok = run.ConvertOne(source, destination, format);
-        printf("\r\n");
-        outcome.warned = outcome.warned || run.Warnings() > 0;
-        return ok ? outcome.Status(true) : -1;
-    }
-    return RunFolder(engine, arguments, format, options, outcome);
+    return RunConversion(engine, arguments, options, ReportStream(arguments), outcome);
 }
 
 }  // namespace translator

@@ -217,18 +217,26 @@ bool ParseConsoleArguments(int argc, char** argv, ConsoleArguments* arguments, s
         arguments->action = ConsoleAction::kUsage;
         return true;
     }
+    // The operands are all taken even past a bad flag: the destination says
+    // where the error goes.
+    std::string flagError;
     bool flagsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (!flagsEnded && argument == "--") {
             flagsEnded = true;
         } else if (!flagsEnded && IsFlag(argument)) {
-            if (!ParseFlag(argc, argv, &i, arguments, error)) {
-                return false;
+            std::string thisError;
+            if (!ParseFlag(argc, argv, &i, arguments, &thisError) && flagError.empty()) {
+                flagError = thisError;
             }
         } else {
             arguments->operands.push_back(argument);
         }
+    }
+    if (!flagError.empty()) {
+        *error = flagError;
+        return false;
     }
     const size_t count = arguments->operands.size();
     switch (arguments->action) {

@@ -54,7 +54,7 @@ struct ConsoleArguments {
 };
 
 // Parses argv[1..argc-1]. False for an unknown flag or a bad value, with
-// *error naming it ("\r\n"-ended).
+// *error naming the first ("\r\n"-ended); the operands are taken all the same.
 bool ParseConsoleArguments(int argc, char** argv, ConsoleArguments* arguments, std::string* error);
 
 }  // namespace translator

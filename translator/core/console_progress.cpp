@@ -1,11 +1,37 @@
 #include "console_progress.h"
 
+#include <algorithm>
 #include <cinttypes>
+#include <csignal>
 #include <cstdarg>
 
 #include "trace_info.h"
 
 namespace translator {
+
+namespace {
+
+volatile sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) {
+    interrupted = 1;
+}
+
+}  // namespace
+
+void CancelOnInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    // Without SA_RESTART a wait for standard input ends at once.
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+bool Interrupted() {
+    return interrupted != 0;
+}
 
 void ConsoleProgress::AddMessage(const char* format, ...) {
     char text[kMessageLimit];
@@ -22,16 +48,40 @@ void ConsoleProgress::ClearMessages() {
     hasMessages_ = false;
 }
 
-void ConsoleProgress::EndDotLine() {
-    if (dotColumn_ > 0) {
+void ConsoleProgress::EndProgressLine() {
+    if (dotColumn_ > 0 || shownPercent_ >= 0) {
         fputs("\r\n", out_);
         dotColumn_ = 0;
+        shownPercent_ = -1;
     }
 }
 
-void ConsoleProgress::Progress(const TraceInfo&, const char* text) {
-    if (text != nullptr && *text != '\0') {
-        EndDotLine();
+void ConsoleProgress::ShowPercent(int percent) {
+    percent = std::clamp(percent, 0, 100);
+    if (percent != shownPercent_) {
+        fprintf(out_, "\r%s %d%%", statusText_.c_str(), percent);
+        fflush(out_);
+        shownPercent_ = percent;
+    }
+}
+
+void ConsoleProgress::Progress(const TraceInfo& info, const char* text) {
+    if (style_ == ProgressStyle::kSilent) {
+        return;
+    }
+    const bool hasText = text != nullptr && *text != '\0';
+    if (style_ == ProgressStyle::kPercentLine) {
+        if (hasText) {
+            EndProgressLine();
+            statusText_ = text;
+            ShowPercent(info.percentDone);
+        } else if (shownPercent_ >= 0) {
+            ShowPercent(info.percentDone);
+        }
+        return;
+    }
+    if (hasText) {
+        EndProgressLine();
         fprintf(out_, "%s\r\n", text);
     }
     ++progressCalls_;
@@ -61,7 +111,10 @@ bool FormatDuration(const TraceInfo& info, char* text, size_t size) {
 }
 
 void ConsoleProgress::Finished(const TraceInfo& info, const char*) {
-    EndDotLine();
+    if (style_ == ProgressStyle::kSilent) {
+        return;
+    }
+    EndProgressLine();
     fputs("Conversion completed:\r\n", out_);
     fprintf(out_, "Data Frames Written:  \t%" PRId64 "\r\n", info.framesWritten);
     fprintf(out_, "Non Data Frames Read: \t%" PRId64 "\r\n", info.nonDataFrames);

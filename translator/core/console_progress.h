@@ -8,11 +8,25 @@
 
 namespace translator {
 
-// The console sink: keeps messages, prints a dot every 83 frames and the
-// closing report.
+// From now on SIGINT and SIGTERM cancel every console conversion; a second
+// one ends the program as usual.
+void CancelOnInterrupt();
+// Whether SIGINT or SIGTERM arrived since CancelOnInterrupt.
+bool Interrupted();
+
+// How the console shows a conversion going on.
+enum class ProgressStyle {
+    kDots,         // a dot every 83 frames, then the closing report
+    kPercentLine,  // one line whose percentage is rewritten in place, for a terminal
+    kSilent,       // nothing: neither progress nor the closing report
+};
+
+// The console sink: keeps messages, shows progress and prints the closing
+// report. It is canceled by SetCanceled or by an interrupt (CancelOnInterrupt).
 class ConsoleProgress : public ProgressSink {
 public:
-    explicit ConsoleProgress(FILE* out = stdout) : out_(out) {}
+    explicit ConsoleProgress(FILE* out = stdout, ProgressStyle style = ProgressStyle::kDots)
+        : out_(out), style_(style) {}
 
     const char* Messages() const override { return hasMessages_ ? messages_.c_str() : nullptr; }
     void AddMessage(const char* format, ...) override __attribute__((format(printf, 2, 3)));
@@ -20,18 +34,23 @@ public:
     void Finished(const TraceInfo& info, const char* text) override;
     void Progress(const TraceInfo& info, const char* text) override;
     void SetCanceled(bool canceled) override { canceled_ = canceled; }
-    bool IsCanceled() const override { return canceled_; }
+    bool IsCanceled() const override { return canceled_ || Interrupted(); }
+    // Ends a progress line left open, so that other text starts a line of its own.
+    void EndProgressLine();
 
 private:
-    void EndDotLine();
+    void ShowPercent(int percent);
 
     FILE* out_;
+    ProgressStyle style_;
     std::string messages_;
     bool hasMessages_ = false;
     // Also read by the threads that convert the files of a folder at once.
     std::atomic<bool> canceled_ = false;
     int dotColumn_ = 0;
     int64_t progressCalls_ = 0;
+    std::string statusText_;  // the text the percentage follows
+    int shownPercent_ = -1;   // -1: no percentage line is open
 };
 
 // "hh:mm:ss.uuuuuu" span from the first to the last timestamp; false when the

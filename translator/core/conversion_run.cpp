@@ -28,13 +28,21 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string Printf(const char* format, va_list args) {
+std::string PrintfV(const char* format, va_list args) {
     va_list again;
     va_copy(again, args);
     const int length = vsnprintf(nullptr, 0, format, args);
     std::string text(length > 0 ? length : 0, '\0');
     vsnprintf(text.data(), text.size() + 1, format, again);
     va_end(again);
+    return text;
+}
+
+__attribute__((format(printf, 1, 2))) std::string Printf(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = PrintfV(format, args);
+    va_end(args);
     return text;
 }
 
@@ -92,7 +100,7 @@ DestinationNames::Choice DestinationNames::Choose(size_t index, bool writes) {
 void ConversionRun::Reportf(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    const std::string text = Printf(format, args);
+    const std::string text = PrintfV(format, args);
     va_end(args);
     Report(text);
 }
@@ -115,7 +123,7 @@ bool ConversionRun::ConvertEntry(const FolderPlan& plan, size_t index, Destinati
                                          plan.format) != detected->targets.end();
     const DestinationNames::Choice choice = names.Choose(index, writes);
     if (!choice.note.empty()) {
-        Report(choice.note);
+        ReportDetail(choice.note);
     }
     return ConvertDetected(detected, source, choice.path, plan.format);
 }
@@ -126,7 +134,7 @@ bool ConversionRun::ConvertDetected(DetectResult* detected, const std::string& s
         Reportf("%s is not a recognized data file format.\r\n", source.c_str());
         return false;
     }
-    Report(FileSummaryText(source, destination, *detected->info));
+    ReportDetail(FileSummaryText(source, destination, *detected->info));
     if (detected->info->format == format) {
         Reportf("%s is already in %s file format.\r\n", source.c_str(), FormatName(format));
         return false;
@@ -156,12 +164,12 @@ FolderTotals ConversionRun::ConvertFolder(const FolderPlan& plan) {
         if (engine_.Sink().IsCanceled()) {
             break;
         }
-        Report(SectionLine());
+        ReportDetail(SectionLine());
         ++totals.files;
         if (ConvertEntry(plan, index, names)) {
             ++totals.converted;
         }
-        Report(SectionEnd());
+        ReportDetail(SectionEnd());
     }
     if (engine_.Sink().IsCanceled()) {
         totals.canceled = true;
@@ -173,10 +181,10 @@ FolderTotals ConversionRun::ConvertFolder(const FolderPlan& plan) {
 
 void ConversionRun::ReportTotals(const FolderTotals& totals, int format) {
     const int failed = totals.files - totals.converted;
-    Report(SectionLine());
-    Reportf("%d file%s converted to %s format successfully.\r\n", totals.converted,
-            totals.converted < 2 ? " is" : "s are", FormatName(format));
-    Reportf("%d file%s not converted.\r\n", failed, failed < 2 ? " is" : "s are");
+    ReportDetail(SectionLine());
+    ReportDetail(Printf("%d file%s converted to %s format successfully.\r\n", totals.converted,
+                        totals.converted < 2 ? " is" : "s are", FormatName(format)));
+    ReportDetail(Printf("%d file%s not converted.\r\n", failed, failed < 2 ? " is" : "s are"));
 }
 
 std::string FileSummaryText(const std::string& source, const std::string& destination,

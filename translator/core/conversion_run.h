@@ -86,7 +86,11 @@ public:
     FolderTotals ConvertFolder(const FolderPlan& plan);
     void ReportTotals(const FolderTotals& totals, int format);
 
+    // Failures, refusals and warnings.
     virtual void Report(const std::string& text) = 0;
+    // What describes the run rather than a fault in it: the summaries, the
+    // sections, renamed outputs and the totals.
+    virtual void ReportDetail(const std::string& text) { Report(text); }
     // Reports text and counts it as a warning.
     virtual void Warn(const std::string& text);
     int Warnings() const { return warnings_; }

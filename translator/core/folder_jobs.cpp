@@ -20,7 +20,7 @@ namespace {
 
 // One thing a file's conversion reported, to be reported again in order.
 struct Event {
-    enum Kind { kReport, kWarning, kProgress, kFinished };
+    enum Kind { kReport, kDetail, kWarning, kProgress, kFinished };
     Kind kind;
     std::string text;
     // kProgress without text: that many calls in a row, as a frame loop makes them.
@@ -102,6 +102,7 @@ public:
         : ConversionRun(engine, console.Options()), console_(console), sink_(sink) {}
 
     void Report(const std::string& text) override { sink_.Add(Event::kReport, text); }
+    void ReportDetail(const std::string& text) override { sink_.Add(Event::kDetail, text); }
     void Warn(const std::string& text) override { sink_.Add(Event::kWarning, text); }
     std::string DestinationName(const std::string& name, int format) const override {
         return console_.DestinationName(name, format);
@@ -119,6 +120,9 @@ void Replay(const Section& section, ConversionRun& run, ProgressSink& sink) {
         switch (event.kind) {
             case Event::kReport:
                 run.Report(event.text);
+                break;
+            case Event::kDetail:
+                run.ReportDetail(event.text);
                 break;
             case Event::kWarning:
                 run.Warn(event.text);
@@ -222,13 +226,13 @@ FolderTotals ConvertFolderInJobs(ConversionRun& run, const FolderPlan& plan, int
                 break;
             }
         }
-        run.Report(run.SectionLine());
+        run.ReportDetail(run.SectionLine());
         ++totals.files;
         Replay(slots[index].section, run, console);
         if (slots[index].converted) {
             ++totals.converted;
         }
-        run.Report(run.SectionEnd());
+        run.ReportDetail(run.SectionEnd());
         Section().swap(slots[index].section);
     }
     for (std::thread& worker : workers) {

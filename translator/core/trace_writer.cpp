@@ -1,7 +1,9 @@
 #include "trace_writer.h"
 
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 
 #include "common/byte_order.h"
 
@@ -79,13 +81,22 @@ bool TraceWriter::LengthFits(int formatId, const TraceInfo& info, int64_t length
     return false;
 }
 
+void TraceWriter::ReportCreateFailure(const std::string& path, int error) {
+    Sink().AddMessage("Error creating file %s for writing.\r\n(%s)\r\n", path.c_str(),
+                      strerror(error));
+}
+
 bool FileTraceWriter::Create(const std::string& path, int formatId,
                              const ConvertOptions& convertOptions) {
     Sink().ClearMessages();
     file.Close();
     // A longer path would have been cut by the fixed path fields of the front ends.
-    if (path.size() > kMaxOptionText || !file.Create(path)) {
-        Sink().AddMessage("Error creating file %s for writing.\r\n", path.c_str());
+    if (path.size() > kMaxOptionText) {
+        ReportCreateFailure(path, ENAMETOOLONG);
+        return false;
+    }
+    if (!file.Create(path)) {
+        ReportCreateFailure(path, errno);
         return false;
     }
     format = formatId;

@@ -50,6 +50,8 @@ protected:
     // Whether the format's length fields hold a frame of length bytes (as the
     // format stores it); otherwise keeps the refusal for the frame being converted.
     bool LengthFits(int formatId, const TraceInfo& info, int64_t length, int64_t maxLength);
+    // The creation message, then the system's reason for error (an errno value).
+    void ReportCreateFailure(const std::string& path, int error);
 
 private:
     std::string refusal_;

@@ -133,7 +133,8 @@ TEST(CommandLine, RefusalsAndFailures) {
     EXPECT_EQ(status, 255);
 
     out = t.Run("in.pcap no/such/folder/out.txt TX", &status);
-    EXPECT_NE(out.find("Error creating file no/such/folder/out.txt for writing.\r\n\r\n"),
+    EXPECT_NE(out.find("Error creating file no/such/folder/out.txt for writing.\r\n"
+                       "(No such file or directory)\r\n\r\n"),
               std::string::npos);
     EXPECT_EQ(status, 255);
 

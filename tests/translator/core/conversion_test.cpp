@@ -310,11 +310,13 @@ TEST(FileTraceWriter, CreateFailureMessage) {
     ConvertOptions options;
     EXPECT_FALSE(writer.Create("/nonexistent-folder/x.pcap", FMT_TD, options));
     EXPECT_STREQ(sink.Messages(),
-                 "Error creating file /nonexistent-folder/x.pcap for writing.\r\n");
+                 "Error creating file /nonexistent-folder/x.pcap for writing.\r\n"
+                 "(No such file or directory)\r\n");
     sink.ClearMessages();
     std::string tooLong = "/tmp/" + std::string(1100, 'a');
     EXPECT_FALSE(writer.Create(tooLong, FMT_TD, options));
-    EXPECT_NE(sink.Messages(), nullptr);
+    EXPECT_EQ(std::string(sink.Messages()),
+              "Error creating file " + tooLong + " for writing.\r\n(File name too long)\r\n");
 }
 
 }  // namespace

@@ -433,7 +433,8 @@ TEST(Engine, RefusesWhatItCannotReadOrWrite) {
     EXPECT_FALSE(c.engine.ConvertFile(c.dir.file("in.pcap"), c.dir.path() + "/no/such/dir/out",
                                       FMT_TX, c.options));
     EXPECT_EQ(std::string(c.quiet.Messages()),
-              "Error creating file " + c.dir.path() + "/no/such/dir/out for writing.\r\n");
+              "Error creating file " + c.dir.path() +
+                  "/no/such/dir/out for writing.\r\n(No such file or directory)\r\n");
 }
 
 TEST(Engine, DetectListsTheOtherWritableFormats) {

@@ -233,7 +233,8 @@ TEST(CProgressDlg, CountsDurationAndShowsErrorsAsTheyCome) {
         engine.ConvertFile(dir.file("in.pcap"), dir.path() + "/no/such/out.cap", FMT_N2, {}));
     ASSERT_EQ(boxes.texts.size(), 1);
     EXPECT_EQ(boxes.texts[0].toStdString(),
-              "Error creating file " + dir.path() + "/no/such/out.cap for writing.\n");
+              "Error creating file " + dir.path() +
+                  "/no/such/out.cap for writing.\n(No such file or directory)\n");
     EXPECT_EQ(progress.Messages(), nullptr);
     engine.SetSink(nullptr);
 
@@ -243,7 +244,8 @@ TEST(CProgressDlg, CountsDurationAndShowsErrorsAsTheyCome) {
     progress.Finished(info, "Done");
     progress.AddMessage("late");
     EXPECT_EQ(progress.findChild<QLabel*>("status")->text().toStdString(),
-              "Error creating file " + dir.path() + "/no/such/out.cap for writing.");
+              "Error creating file " + dir.path() +
+                  "/no/such/out.cap for writing.\n(No such file or directory)");
     EXPECT_EQ(boxes.texts.size(), 1);
 }
 

@@ -1,6 +1,7 @@
 #include "meridel.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -154,7 +155,7 @@ bool AnalyzerTraceWriter::Create(const std::string& path, int formatId,
                                  const ConvertOptions& options) {
     Close();
     if (path.size() > kMaxPath) {
-        Sink().AddMessage("Error creating file %s for writing.\r\n", path.c_str());
+        ReportCreateFailure(path, ENAMETOOLONG);
         return false;
     }
     if (!library_.Load()) {

@@ -1,0 +1,255 @@
+// The console's streams as a process sees them: "-" for standard input and
+// output, where the report goes, --quiet, progress on a terminal, interrupts
+// and the reason a destination cannot be created.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/command_line.h"
+#include "core/format_table.h"
+#include "support/files.h"
+#include "support/pcap_builder.h"
+
+namespace translator {
+namespace {
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+const char kProgram[] = TRANSLATOR_BIN_DIR "/translator";
+
+// A folder to run in, whose tmp folder is the program's $TMPDIR.
+struct Console {
+    TempDir dir;
+
+    Console() { fs::create_directory(dir.file("tmp")); }
+
+    std::string Command(const std::string& arguments) const {
+        return std::string(kProgram) + " --no-settings " + arguments;
+    }
+    // A shell line run in the folder; its standard output.
+    std::string Shell(const std::string& line, int* status) const {
+        return RunCommand("cd " + dir.path() + " && TZ=UTC TMPDIR=" + dir.file("tmp") + " && " +
+                              "export TZ TMPDIR && " + line,
+                          status);
+    }
+    std::string Run(const std::string& arguments, int* status) const {
+        return Shell(Command(arguments), status);
+    }
+    void Capture(const std::string& name, size_t frames = 3) const {
+        std::vector<PcapRecord> records;
+        for (size_t i = 0; i < frames; ++i) {
+            records.push_back({1213853938, static_cast<uint32_t>(i), RampFrame(60 + i % 200), 0});
+        }
+        WriteFile(dir.file(name), PcapFile(0xA1B2C3D4, false, 1, records).data());
+    }
+};
+
+TEST(Pipes, DashReadsStandardInputAndWritesStandardOutput) {
+    Console c;
+    c.Capture("in.pcap");
+    int status = -1;
+    c.Run("in.pcap direct.snoop SO", &status);
+    c.Run("direct.snoop direct.pcap TD", &status);
+    const bool tshark = HaveTool("tshark");
+    const std::string reader =
+        tshark ? "tshark -r - -T fields -e frame.len 2>/dev/null" : "cat >/dev/null";
+    const std::string listing =
+        c.Shell("cat in.pcap | " + c.Command("- - SO") + " 2>first.txt | " + c.Command("- - TD") +
+                    " 2>second.txt | tee piped.pcap | " + reader,
+                &status);
+    EXPECT_EQ(status, 0);
+    // Standard output carries the capture alone, byte for byte as through files.
+    EXPECT_EQ(ReadFile(c.dir.file("piped.pcap")), ReadFile(c.dir.file("direct.pcap")));
+    for (const char* report : {"first.txt", "second.txt"}) {
+        const std::string text = ReadText(c.dir.file(report));
+        EXPECT_EQ(text.rfind("Source File:          \t-\r\n", 0), 0u) << text;
+        EXPECT_NE(text.find("Dest. File:           \t-\r\nConverting ...\r\n"), std::string::npos)
+            << text;
+        EXPECT_NE(text.find("Data Frames Written:  \t3\r\n"), std::string::npos) << text;
+    }
+    EXPECT_TRUE(fs::is_empty(c.dir.file("tmp")));
+    if (!tshark) {
+        GTEST_SKIP() << "tshark is not installed: the pipeline's end was not read by it";
+    }
+    EXPECT_EQ(listing, "60\n61\n62\n");
+}
+
+TEST(Pipes, WithDashDestinationEveryTextGoesToStandardError) {
+    Console c;
+    c.Capture("in.pcap");
+    fs::create_directory(c.dir.file("src"));
+    struct Case {
+        const char* arguments;
+        const char* report;
+    } cases[] = {
+        {"in.pcap - TD", "in.pcap is already in tcpdump/libpcap file format.\r\n\r\n"},
+        {"--bogus in.pcap - TD",
+         "Unknown option '--bogus'. translator --help lists the options.\r\n"},
+        {"in.pcap - ZZ", "Unknown format 'ZZ'. translator --list-formats lists the formats.\r\n"},
+        {"src - TD", "src is a folder; standard output (-) takes a single file.\r\n"},
+        {"missing - TD",
+         "The source file or directory does not exist, or it does not have any data files.\r\n"},
+    };
+    for (const Case& test : cases) {
+        int status = 0;
+        EXPECT_EQ(c.Run(std::string(test.arguments) + " 2>report.txt", &status), "")
+            << test.arguments;
+        EXPECT_EQ(status, 255) << test.arguments;
+        const std::string report = ReadText(c.dir.file("report.txt"));
+        EXPECT_NE(report.find(test.report), std::string::npos) << test.arguments << ": " << report;
+    }
+    EXPECT_TRUE(fs::is_empty(c.dir.file("tmp")));
+}
+
+TEST(Console, QuietPrintsErrorsOnly) {
+    Console c;
+    c.Capture("in.pcap");
+    int status = -1;
+    EXPECT_EQ(c.Run("-q in.pcap out.txt TX", &status), "");
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(FileExists(c.dir.file("out.txt")));
+    EXPECT_EQ(c.Run("in.pcap out.pcap TD --quiet", &status),
+              "in.pcap is already in tcpdump/libpcap file format.\r\n");
+    EXPECT_EQ(status, 255);
+    EXPECT_EQ(
+        c.Run("-q in.pcap no/such/out.txt TX", &status),
+        "Error creating file no/such/out.txt for writing.\r\n(No such file or directory)\r\n");
+    fs::create_directory(c.dir.file("src"));
+    c.Capture("src/a.pcap");
+    WriteText(c.dir.file("src/notes.txt"), "not a capture");
+    EXPECT_EQ(c.Run("-q src out TX", &status),
+              "src/notes.txt is not a recognized data file format.\r\n");
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(FileExists(c.dir.file("out/a.HexDump.txt")));
+}
+
+TEST(Console, ProgressOnATerminalIsOneLineOfPercentages) {
+    if (!HaveTool("script")) {
+        GTEST_SKIP() << "script is not installed: no terminal to run on";
+    }
+    Console c;
+    c.Capture("in.pcap", 400);
+    int status = -1;
+    const std::string out =
+        c.Shell("script -qec '" + c.Command("in.pcap out.txt TX") + "' /dev/null", &status);
+    EXPECT_EQ(status, 0);
+    // The terminal adds a "\r" before each "\n".
+    EXPECT_NE(out.find("\r\n\rConverting ... 0%\rConverting ... 1%"), std::string::npos) << out;
+    EXPECT_NE(out.find("\rConverting ... 100%\r\r\nConversion completed:"), std::string::npos)
+        << out;
+    EXPECT_EQ(out.find("Converting ...\r"), std::string::npos) << out;
+    EXPECT_EQ(out.find(".\r"), std::string::npos) << out;
+}
+
+TEST(Console, UncreatableDestinationGivesTheSystemsReason) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root creates files in read-only folders";
+    }
+    Console c;
+    c.Capture("in.pcap");
+    fs::create_directory(c.dir.file("locked"));
+    chmod(c.dir.file("locked").c_str(), 0555);
+    int status = 0;
+    const std::string out = c.Run("in.pcap locked/out.txt TX", &status);
+    EXPECT_EQ(status, 255);
+    EXPECT_NE(
+        out.find("Error creating file locked/out.txt for writing.\r\n(Permission denied)\r\n\r\n"),
+        std::string::npos)
+        << out;
+}
+
+constexpr int kLargeFrames = 200000;
+
+// About 300 MB of 1500-byte frames: enough to still be converting when a
+// signal is sent.
+void WriteLargeCapture(const std::string& path) {
+    constexpr int kBlockFrames = 1000;
+    const std::vector<uint8_t> block =
+        PcapFile(0xA1B2C3D4, false, 1,
+                 std::vector<PcapRecord>(kBlockFrames, {1213853938, 0, RampFrame(1500), 0}))
+            .data();
+    FILE* out = fopen(path.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    constexpr size_t kHeader = 24;
+    fwrite(block.data(), 1, block.size(), out);
+    for (int i = 1; i < kLargeFrames / kBlockFrames; ++i) {
+        fwrite(block.data() + kHeader, 1, block.size() - kHeader, out);
+    }
+    ASSERT_EQ(fclose(out), 0);
+}
+
+// Runs the program on arguments in folder and sends it signal once output
+// holds bytes; its exit status (-1 when it did not exit), its report in *report.
+int RunInterrupted(const std::string& folder, const std::vector<std::string>& arguments,
+                   const std::string& output, int signal, std::string* report) {
+    const std::string reportPath = folder + "/report.txt";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int fd = open(reportPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0 || chdir(folder.c_str()) != 0 || dup2(fd, STDOUT_FILENO) < 0) {
+            _exit(126);
+        }
+        std::vector<char*> argv{const_cast<char*>(kProgram), const_cast<char*>("--no-settings")};
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(kProgram, argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    std::error_code error;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (fs::file_size(output, error) > 0 && !error) {
+            kill(pid, signal);
+            waitpid(pid, &status, 0);
+            break;
+        }
+        usleep(200);
+    }
+    *report = ReadText(reportPath);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(Interrupt, EndsTheRunAfterTheConversionUnderWay) {
+    Console c;
+    fs::create_directory(c.dir.file("src"));
+    WriteLargeCapture(c.dir.file("src/a.pcap"));
+    c.Capture("src/b.pcap");
+    const std::string allWritten = "Data Frames Written:  \t" + std::to_string(kLargeFrames);
+
+    std::string report;
+    EXPECT_EQ(RunInterrupted(c.dir.path(), {"src/a.pcap", "a.snoop", "SO"}, c.dir.file("a.snoop"),
+                             SIGINT, &report),
+              130);
+    EXPECT_NE(report.find("Conversion completed:\r\n"), std::string::npos) << report;
+    EXPECT_EQ(report.find(allWritten), std::string::npos) << report;
+    EXPECT_EQ(report.substr(report.size() - std::min<size_t>(report.size(), 20)),
+              "\r\nCanceled by user\r\n");
+    EXPECT_TRUE(FileExists(c.dir.file("a.snoop")));
+
+    // A folder run begins no further file and leaves out the totals.
+    const std::string output = "out/" + ConvertedName("a.pcap", FormatSuffix(FMT_SO));
+    EXPECT_EQ(RunInterrupted(c.dir.path(), {"src", "out", "SO", "--jobs", "1"}, c.dir.file(output),
+                             SIGTERM, &report),
+              130);
+    EXPECT_EQ(report.find(allWritten), std::string::npos) << report;
+    EXPECT_EQ(report.find("src/b.pcap"), std::string::npos) << report;
+    EXPECT_EQ(report.find("converted"), std::string::npos) << report;
+    EXPECT_NE(report.find("Conversion completed:\r\n"), std::string::npos) << report;
+    EXPECT_EQ(report.substr(report.size() - std::min<size_t>(report.size(), 20)),
+              "\r\nCanceled by user\r\n");
+    EXPECT_TRUE(FileExists(c.dir.file(output)));
+}
+
+}  // namespace
+}  // namespace translator
