@@ -74,13 +74,14 @@ bool NetMonReader::ReadFrameTable(uint32_t offset, uint32_t length) {
         return false;
     }
     const size_t count = length / 4;
-    std::vector<uint8_t> raw(count * 4);
-    if (!ReadBytes(raw.data(), raw.size())) {
+    // Read in place and turned into host order entry by entry: the table is
+    // the reader's largest allocation, and it exists once.
+    frameTable_.resize(count);
+    if (!ReadBytes(frameTable_.data(), count * 4)) {
         return false;
     }
-    frameTable_.resize(count);
-    for (size_t i = 0; i < count; ++i) {
-        frameTable_[i] = LoadLE32(raw.data() + 4 * i);
+    for (uint32_t& entry : frameTable_) {
+        entry = LoadLE32(reinterpret_cast<const uint8_t*>(&entry));
     }
     tableOffset_ = offset;
     info.totalFrames = static_cast<int64_t>(count);
@@ -209,11 +210,19 @@ bool NetMonWriter::WriteFrameTable(uint32_t* offset) {
         return false;
     }
     *offset = static_cast<uint32_t>(position);
-    std::vector<uint8_t> table(frameOffsets_.size() * 4);
-    for (size_t i = 0; i < frameOffsets_.size(); ++i) {
-        StoreLE32(table.data() + 4 * i, frameOffsets_[i]);
+    // In pieces, so that the table is never held twice.
+    uint8_t piece[16384];
+    for (size_t done = 0; done < frameOffsets_.size();) {
+        const size_t n = std::min(frameOffsets_.size() - done, sizeof piece / 4);
+        for (size_t i = 0; i < n; ++i) {
+            StoreLE32(piece + 4 * i, frameOffsets_[done + i]);
+        }
+        if (!WriteBytes(piece, static_cast<int64_t>(4 * n))) {
+            return false;
+        }
+        done += n;
     }
-    return WriteBytes(table.data(), static_cast<int64_t>(table.size()));
+    return true;
 }
 
 bool NetMonWriter::WriteComment(const TraceInfo& info, uint32_t* offset, uint32_t* length) {
