@@ -79,6 +79,16 @@ bool TraceWriter::LengthFits(int formatId, const TraceInfo& info, int64_t length
     return false;
 }
 
+bool TraceWriter::PositionFits(const TraceInfo& info, int64_t position) {
+    if (position <= int64_t{UINT32_MAX}) {
+        return true;
+    }
+    char text[64];
+    snprintf(text, sizeof text, "Error writing frame %" PRId64 "\r\n", info.framesRead);
+    refusal_ = text;
+    return false;
+}
+
 bool FileTraceWriter::Create(const std::string& path, int formatId,
                              const ConvertOptions& convertOptions) {
     Sink().ClearMessages();

@@ -35,9 +35,10 @@ public:
     virtual int64_t MaxFrames() const { return kDefaultMaxFrames; }
     // Whether the file keeps an Ethernet frame's FCS; asked after Create.
     virtual bool KeepsEthernetFcs() const { return true; }
-    // Why the last failed WriteFrame refused its frame (its time or its
-    // length), cleared by the call; empty after any other failure. A refusal
-    // writes nothing, so the file can still be finished with the frames before it.
+    // Why the last failed WriteFrame refused its frame (its time, its length
+    // or its place in a file of 32-bit offsets), cleared by the call; empty
+    // after any other failure. A refusal writes nothing, so the file can still
+    // be finished with the frames before it.
     std::string TakeRefusal() { return std::exchange(refusal_, {}); }
 
 protected:
@@ -50,6 +51,10 @@ protected:
     // Whether the format's length fields hold a frame of length bytes (as the
     // format stores it); otherwise keeps the refusal for the frame being converted.
     bool LengthFits(int formatId, const TraceInfo& info, int64_t length, int64_t maxLength);
+    // Whether a 32-bit field holds position, the furthest file position that
+    // the frame being converted and what FinishFile writes after it would
+    // need; otherwise keeps a refusal in the words of any failed frame.
+    bool PositionFits(const TraceInfo& info, int64_t position);
 
 private:
     std::string refusal_;

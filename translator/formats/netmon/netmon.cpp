@@ -178,8 +178,17 @@ bool NetMonWriter::WriteHeader(const TraceInfo&) {
 bool NetMonWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     using netmon::RecordHeader;
     const int64_t position = file.Tell();
-    if (position > UINT32_MAX) {
-        return false;  // the frame table holds 32-bit offsets
+    const bool ethernet = info.interfaceType == IF_ETHERNET;
+    const int32_t frameLength =
+        ethernet ? LineLengthWithoutFcs(frame) : std::max(frame.frameLength, 0);
+    const int32_t capturedLength =
+        ethernet ? CapturedWithoutFcs(frame) : std::max(frame.capturedLength, 0);
+    // The header gives the frame table's and the comment's 32-bit offsets:
+    // both still start within reach after this frame.
+    const int64_t commentOffset = position + RecordHeader::kSize + capturedLength +
+                                  4 * (static_cast<int64_t>(frameOffsets_.size()) + 1);
+    if (!PositionFits(info, commentOffset)) {
+        return false;
     }
     // Unsigned 64-bit microseconds from the start: every later 32-bit Unix
     // time fits, an earlier one does not.
@@ -189,11 +198,6 @@ bool NetMonWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
         return false;
     }
     frameOffsets_.push_back(static_cast<uint32_t>(position));
-    const bool ethernet = info.interfaceType == IF_ETHERNET;
-    const int32_t frameLength =
-        ethernet ? LineLengthWithoutFcs(frame) : std::max(frame.frameLength, 0);
-    const int32_t capturedLength =
-        ethernet ? CapturedWithoutFcs(frame) : std::max(frame.capturedLength, 0);
     uint8_t record[RecordHeader::kSize];
     StoreLE64(record + RecordHeader::kTimestamp, static_cast<uint64_t>(timestamp));
     // 32-bit lengths: every frame a reader hands on.
