@@ -69,6 +69,9 @@ public:
     bool Close() override;
 
     bool WriteBytes(const void* data, int64_t n);
+    // Writes values as little-endian 32-bit words, in pieces: a frame table
+    // is never held twice.
+    bool WriteLE32s(std::span<const uint32_t> values);
     // Writes n zero bytes; a failure adds "Error writing file header.\r\n".
     bool WriteZeros(int64_t n);
     // Zeros in place of the header that FinishFile patches, once counts and

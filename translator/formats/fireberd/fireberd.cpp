@@ -178,11 +178,7 @@ bool FireBerdWriter::FinishFile(const TraceInfo& info) {
     if (!file.IsOpen() || info.framesWritten > UINT32_MAX) {
         return false;
     }
-    std::vector<uint8_t> table(frameOffsets_.size() * 4);
-    for (size_t i = 0; i < frameOffsets_.size(); ++i) {
-        StoreLE32(table.data() + 4 * i, frameOffsets_[i]);
-    }
-    if (!WriteBytes(table.data(), static_cast<int64_t>(table.size()))) {
+    if (!WriteLE32s(frameOffsets_)) {
         return false;
     }
     uint8_t h[FileHeader::kSize] = {};

@@ -214,19 +214,7 @@ bool NetMonWriter::WriteFrameTable(uint32_t* offset) {
         return false;
     }
     *offset = static_cast<uint32_t>(position);
-    // In pieces, so that the table is never held twice.
-    uint8_t piece[16384];
-    for (size_t done = 0; done < frameOffsets_.size();) {
-        const size_t n = std::min(frameOffsets_.size() - done, sizeof piece / 4);
-        for (size_t i = 0; i < n; ++i) {
-            StoreLE32(piece + 4 * i, frameOffsets_[done + i]);
-        }
-        if (!WriteBytes(piece, static_cast<int64_t>(4 * n))) {
-            return false;
-        }
-        done += n;
-    }
-    return true;
+    return WriteLE32s(frameOffsets_);
 }
 
 bool NetMonWriter::WriteComment(const TraceInfo& info, uint32_t* offset, uint32_t* length) {
