@@ -1,24 +1,46 @@
 // Writes a synthetic Ethernet pcap for benchmarks: N frames of mixed lengths
 // (64..1518 bytes on the line, stored without their FCS as capture tools
-// store them) and rising time stamps.
+// store them) and rising time stamps. The file is written as it is made, so
+// its size does not bound memory.
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "common/byte_order.h"
 #include "core/buffered_file.h"
 
+namespace {
+
+// "6GiB" or "512MiB": a size in bytes; 0 for anything else.
+int64_t ParseSize(const char* text) {
+    char* end = nullptr;
+    const int64_t number = strtoll(text, &end, 10);
+    if (end == text || number <= 0) {
+        return 0;
+    }
+    if (strcmp(end, "GiB") == 0) {
+        return number << 30;
+    }
+    return strcmp(end, "MiB") == 0 ? number << 20 : 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace byte_order;
     using namespace translator;
-    if (argc < 2 || argc > 3) {
-        fprintf(stderr, "usage: make_capture FOLDER [FRAMES]\n");
+    if (argc < 2 || argc > 4) {
+        fprintf(stderr, "usage: make_capture FOLDER [FRAMES | SIZE(MiB|GiB)] [NAME]\n");
         return 2;
     }
-    const std::string path = std::string(argv[1]) + "/bench.pcap";
-    const int64_t frames = argc == 3 ? strtoll(argv[2], nullptr, 10) : 1000000;
+    const char* amount = argc >= 3 ? argv[2] : "1000000";
+    // A size instead of a count writes frames until the file reaches it.
+    const int64_t bytes = ParseSize(amount);
+    const int64_t frames = bytes > 0 ? INT64_MAX : strtoll(amount, nullptr, 10);
+    const std::string path = std::string(argv[1]) + "/" + (argc == 4 ? argv[3] : "bench.pcap");
     OutputFile out;
     if (!out.Create(path)) {
         fprintf(stderr, "cannot create %s\n", path.c_str());
@@ -35,7 +57,8 @@ int main(int argc, char** argv) {
     uint32_t seconds = 1700000000;
     uint32_t micros = 0;
     uint32_t seed = 12345;
-    for (int64_t i = 0; i < frames; ++i) {
+    int64_t i = 0;
+    for (; i < frames && (bytes == 0 || out.Tell() < bytes); ++i) {
         seed = seed * 1103515245u + 12345u;
         // Mostly small and full-size frames, as on a real LAN.
         const uint32_t pick = (seed >> 16) % 100;
@@ -63,6 +86,6 @@ int main(int argc, char** argv) {
         fprintf(stderr, "write failed\n");
         return 1;
     }
-    printf("%s: %" PRId64 " frames\n", path.c_str(), frames);
+    printf("%s: %" PRId64 " frames\n", path.c_str(), i);
     return 0;
 }

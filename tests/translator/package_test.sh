@@ -22,7 +22,7 @@ member() { dpkg-deb --fsys-tarfile "$1" | tar -xO "./$2"; }
 # Depends comes from the binaries: the window's Qt libraries among them.
 depends=$(field "$runtime" Depends)
 sed 's/ *([^)]*)//g; s/, */\n/g' <<<"$depends" >"$work/depends.txt"
-for package in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 zlib1g libzstd1 libstdc++6; do
+for package in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 zlib1g libzstd1 libdeflate0 libstdc++6; do
   grep -qxF "$package" "$work/depends.txt" || fail "Depends lacks $package: $depends"
 done
 [ "$(field "$runtime" Section)" = net ] || fail "Section: $(field "$runtime" Section)"

@@ -50,8 +50,9 @@ bool InputFile::Open(const std::string& path) {
         return false;
     }
     fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
-    // Small files get a small buffer, kept for the next file that fits. Left
-    // uninitialised: only bytes the file filled in are handed out.
+    // Small files get a small buffer, kept for the next file that fits; a
+    // large one goes with its file (Close). Left uninitialised: only bytes the
+    // file filled in are handed out.
     const size_t wanted = st.st_size > static_cast<off_t>(kSmallInputBufferSize)
                               ? kInputBufferSize
                               : kSmallInputBufferSize;
@@ -69,6 +70,12 @@ void InputFile::Close() {
     fd_ = -1;
     bufferLength_ = bufferPos_ = 0;
     bufferStart_ = 0;
+    // Detection opens a file with every reader until one knows it: each would
+    // otherwise hold a filled megabyte for the rest of the run.
+    if (bufferCapacity_ > kSmallInputBufferSize) {
+        buffer_.reset();
+        bufferCapacity_ = 0;
+    }
 }
 
 bool InputFile::Fill() {

@@ -1,5 +1,6 @@
 #include "trace_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -86,6 +87,16 @@ void TraceWriter::ReportCreateFailure(const std::string& path, int error) {
                       strerror(error));
 }
 
+bool TraceWriter::PositionFits(const TraceInfo& info, int64_t position) {
+    if (position <= int64_t{UINT32_MAX}) {
+        return true;
+    }
+    char text[64];
+    snprintf(text, sizeof text, "Error writing frame %" PRId64 "\r\n", info.framesRead);
+    refusal_ = text;
+    return false;
+}
+
 bool FileTraceWriter::Create(const std::string& path, int formatId,
                              const ConvertOptions& convertOptions) {
     Sink().ClearMessages();
@@ -110,6 +121,21 @@ bool FileTraceWriter::Close() {
 
 bool FileTraceWriter::WriteBytes(const void* data, int64_t n) {
     return n <= 0 || file.Write(data, static_cast<size_t>(n));
+}
+
+bool FileTraceWriter::WriteLE32s(std::span<const uint32_t> values) {
+    uint8_t piece[16384];
+    while (!values.empty()) {
+        const size_t n = std::min(values.size(), sizeof piece / 4);
+        for (size_t i = 0; i < n; ++i) {
+            StoreLE32(piece + 4 * i, values[i]);
+        }
+        if (!WriteBytes(piece, static_cast<int64_t>(4 * n))) {
+            return false;
+        }
+        values = values.subspan(n);
+    }
+    return true;
 }
 
 bool FileTraceWriter::WriteZeros(int64_t n) {

@@ -35,9 +35,10 @@ public:
     virtual int64_t MaxFrames() const { return kDefaultMaxFrames; }
     // Whether the file keeps an Ethernet frame's FCS; asked after Create.
     virtual bool KeepsEthernetFcs() const { return true; }
-    // Why the last failed WriteFrame refused its frame (its time or its
-    // length), cleared by the call; empty after any other failure. A refusal
-    // writes nothing, so the file can still be finished with the frames before it.
+    // Why the last failed WriteFrame refused its frame (its time, its length
+    // or its place in a file of 32-bit offsets), cleared by the call; empty
+    // after any other failure. A refusal writes nothing, so the file can still
+    // be finished with the frames before it.
     std::string TakeRefusal() { return std::exchange(refusal_, {}); }
 
 protected:
@@ -52,6 +53,10 @@ protected:
     bool LengthFits(int formatId, const TraceInfo& info, int64_t length, int64_t maxLength);
     // The creation message, then the system's reason for error (an errno value).
     void ReportCreateFailure(const std::string& path, int error);
+    // Whether a 32-bit field holds position, the furthest file position that
+    // the frame being converted and what FinishFile writes after it would
+    // need; otherwise keeps a refusal in the words of any failed frame.
+    bool PositionFits(const TraceInfo& info, int64_t position);
 
 private:
     std::string refusal_;
@@ -66,6 +71,9 @@ public:
     bool Close() override;
 
     bool WriteBytes(const void* data, int64_t n);
+    // Writes values as little-endian 32-bit words, in pieces: a frame table
+    // is never held twice.
+    bool WriteLE32s(std::span<const uint32_t> values);
     // Writes n zero bytes; a failure adds "Error writing file header.\r\n".
     bool WriteZeros(int64_t n);
     // Zeros in place of the header that FinishFile patches, once counts and

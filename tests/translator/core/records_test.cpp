@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "common/byte_order.h"
@@ -75,6 +78,20 @@ TEST(Checksum, Crc32KnownVectorsAndLengthRule) {
         frame[i] = static_cast<uint8_t>(i * 7);
     StoreLE32(frame.data() + 60, Crc32(frame.data(), 60));
     EXPECT_EQ(Crc32(frame.data(), 64), 0x2144DF1Cu);
+}
+
+TEST(Checksum, WirelessFcsIsZlibsCrc32AtEveryLengthAndAlignment) {
+    const char* check = "123456789";
+    EXPECT_EQ(WirelessFcs(reinterpret_cast<const uint8_t*>(check), 9), 0xCBF43926u);
+    std::mt19937 random(2048);
+    std::vector<uint8_t> buffer(2048 + 16);
+    for (auto& byte : buffer)
+        byte = static_cast<uint8_t>(random());
+    for (int64_t n = 0; n <= 2048; ++n) {
+        // Starting points off a 16-byte boundary reach the unaligned head and tail paths.
+        const uint8_t* bytes = buffer.data() + n % 16;
+        ASSERT_EQ(WirelessFcs(bytes, n), crc32(0L, bytes, static_cast<uInt>(n))) << n;
+    }
 }
 
 TEST(Checksum, Fcs16KnownVector) {

@@ -110,6 +110,36 @@ TEST(PcapngReader, FcsOfFramesMarkedBadAndKeptAsStored) {
               (std::vector<FrameSummary>{{0, 0, 0, 60, RampFrame(60)}}));
 }
 
+// Detection opens a file and its conversion opens it again: the second Open
+// takes the first one's walk only while the file is unchanged and whole.
+TEST(PcapngReader, OpenAgainWalksAChangedOrDamagedFileAgain) {
+    TempDir dir;
+    const std::string path = dir.file("in.pcapng");
+    Bytes file;
+    file.append(PcapngSection(false).data()).append(PcapngInterface(1, false).data());
+    file.append(PcapngPacket(0, 1, RampFrame(64), false).data());
+    WriteFile(path, file.data());
+    PcapngReader reader;
+    ASSERT_NE(reader.Probe(path), nullptr);
+    ASSERT_TRUE(reader.Open(path));
+    EXPECT_EQ(reader.info.totalFrames, 1);
+    ASSERT_TRUE(reader.ReadFrame());
+    EXPECT_EQ(Summary(reader.frame), Whole(0, 1, 0, RampFrame(64)));
+
+    file.append(PcapngInterface(113, false).data());
+    file.append(PcapngPacket(1, 2, RampFrame(64), false).data());
+    WriteFile(path, file.data());
+    ASSERT_TRUE(reader.Open(path));
+    EXPECT_EQ(reader.info.totalFrames, 2);
+    EXPECT_NE(std::string(reader.info.notes).find("link type 113"), std::string::npos);
+
+    WriteFile(path, Bytes(file).append(PcapngBlock(6, Bytes().zeros(16), false).data()).data());
+    for (int open = 0; open < 2; ++open) {
+        ASSERT_NE(reader.Probe(path), nullptr);
+        EXPECT_EQ(reader.LastReadStatus(), Status::Damaged) << open;
+    }
+}
+
 struct Violation {
     const char* name;
     Bytes secondBlock;

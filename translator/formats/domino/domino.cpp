@@ -376,8 +376,10 @@ bool DominoWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     // 16-bit lengths: 0 to 65535 bytes stored. A cut frame longer on the line
     // keeps the largest line length, so it still reads back as cut.
     const int32_t truncated = cut ? std::min<int32_t>(frame.frameLength, UINT16_MAX) : 0;
-    if (!LengthFits(format, info, stored, UINT16_MAX) || position <= 0 || position > UINT32_MAX) {
-        return false;  // 32-bit offsets
+    // 32-bit offsets of the frames and of the index after them.
+    if (!LengthFits(format, info, stored, UINT16_MAX) || position <= 0 ||
+        !PositionFits(info, position + stored + domino::kIndexHeaderSize)) {
+        return false;
     }
     // Unsigned 32-bit count of 32-us ticks from the start: 0 to 38:10:38.95.
     const int64_t micros = (int64_t{frame.seconds} - info.startTime) * 1000000 + frame.microseconds;

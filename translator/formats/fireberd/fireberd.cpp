@@ -142,8 +142,9 @@ bool FireBerdWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame)
     const int32_t length = info.interfaceType == IF_ETHERNET ? CapturedWithoutFcs(frame)
                                                              : std::max(frame.capturedLength, 0);
     // One 16-bit length: 0 to 65535 bytes stored.
-    if (!LengthFits(format, info, length, UINT16_MAX) || position > UINT32_MAX) {
-        return false;  // 32-bit offsets
+    // The table after the frames holds their 32-bit offsets.
+    if (!LengthFits(format, info, length, UINT16_MAX) || !PositionFits(info, position)) {
+        return false;
     }
     frameOffsets_.push_back(static_cast<uint32_t>(position));
     uint16_t flags = 0;
@@ -177,11 +178,7 @@ bool FireBerdWriter::FinishFile(const TraceInfo& info) {
     if (!file.IsOpen() || info.framesWritten > UINT32_MAX) {
         return false;
     }
-    std::vector<uint8_t> table(frameOffsets_.size() * 4);
-    for (size_t i = 0; i < frameOffsets_.size(); ++i) {
-        StoreLE32(table.data() + 4 * i, frameOffsets_[i]);
-    }
-    if (!WriteBytes(table.data(), static_cast<int64_t>(table.size()))) {
+    if (!WriteLE32s(frameOffsets_)) {
         return false;
     }
     uint8_t h[FileHeader::kSize] = {};

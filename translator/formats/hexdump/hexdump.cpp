@@ -1,5 +1,6 @@
 #include "hexdump.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -26,34 +27,37 @@ bool HexDumpWriter::WriteHeader(const TraceInfo& info) {
 
 int FormatDumpLine(char* line, int offset, const uint8_t* bytes, int count) {
     static const char kHex[] = "0123456789abcdef";
-    int n = snprintf(line, 16, "%06x ", static_cast<unsigned>(offset) & 0xFFFFFFu);
-    auto blanks = [&](int k) {
-        for (int j = 0; j < k; ++j) {
-            line[n++] = ' ';
-        }
-    };
+    // Written through a local pointer, which no character store can alias:
+    // a formatted print and a counter kept in memory were most of the time
+    // of a dump.
+    char* p = line;
+    const auto shown = static_cast<unsigned>(offset) & 0xFFFFFFu;
+    for (int shift = 20; shift >= 0; shift -= 4) {
+        *p++ = kHex[(shown >> shift) & 0xF];
+    }
+    *p++ = ' ';
     for (int i = 0; i < kBytesPerLine; ++i) {
         if (i < count) {
-            line[n++] = kHex[bytes[i] >> 4];
-            line[n++] = kHex[bytes[i] & 0xF];
-            line[n++] = ' ';
+            *p++ = kHex[bytes[i] >> 4];
+            *p++ = kHex[bytes[i] & 0xF];
+            *p++ = ' ';
         } else {
-            blanks(3);
+            p = std::fill_n(p, 3, ' ');
         }
         if (i == kHalfLine - 1) {
-            blanks(3);
+            p = std::fill_n(p, 3, ' ');
         }
     }
-    blanks(5);
+    p = std::fill_n(p, 5, ' ');
     for (int i = 0; i < count; ++i) {
-        line[n++] = bytes[i] >= ' ' && bytes[i] <= '~' ? static_cast<char>(bytes[i]) : '.';
+        *p++ = bytes[i] >= ' ' && bytes[i] <= '~' ? static_cast<char>(bytes[i]) : '.';
         if (i == kHalfLine - 1 && count > kHalfLine) {
-            blanks(3);
+            p = std::fill_n(p, 3, ' ');
         }
     }
-    line[n++] = '\r';
-    line[n++] = '\n';
-    return n;
+    *p++ = '\r';
+    *p++ = '\n';
+    return static_cast<int>(p - line);
 }
 
 bool HexDumpWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {

@@ -74,13 +74,14 @@ bool NetMonReader::ReadFrameTable(uint32_t offset, uint32_t length) {
         return false;
     }
     const size_t count = length / 4;
-    std::vector<uint8_t> raw(count * 4);
-    if (!ReadBytes(raw.data(), raw.size())) {
+    // Read in place and turned into host order entry by entry: the table is
+    // the reader's largest allocation, and it exists once.
+    frameTable_.resize(count);
+    if (!ReadBytes(frameTable_.data(), count * 4)) {
         return false;
     }
-    frameTable_.resize(count);
-    for (size_t i = 0; i < count; ++i) {
-        frameTable_[i] = LoadLE32(raw.data() + 4 * i);
+    for (uint32_t& entry : frameTable_) {
+        entry = LoadLE32(reinterpret_cast<const uint8_t*>(&entry));
     }
     tableOffset_ = offset;
     info.totalFrames = static_cast<int64_t>(count);
@@ -177,8 +178,17 @@ bool NetMonWriter::WriteHeader(const TraceInfo&) {
 bool NetMonWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     using netmon::RecordHeader;
     const int64_t position = file.Tell();
-    if (position > UINT32_MAX) {
-        return false;  // the frame table holds 32-bit offsets
+    const bool ethernet = info.interfaceType == IF_ETHERNET;
+    const int32_t frameLength =
+        ethernet ? LineLengthWithoutFcs(frame) : std::max(frame.frameLength, 0);
+    const int32_t capturedLength =
+        ethernet ? CapturedWithoutFcs(frame) : std::max(frame.capturedLength, 0);
+    // The header gives the frame table's and the comment's 32-bit offsets:
+    // both still start within reach after this frame.
+    const int64_t commentOffset = position + RecordHeader::kSize + capturedLength +
+                                  4 * (static_cast<int64_t>(frameOffsets_.size()) + 1);
+    if (!PositionFits(info, commentOffset)) {
+        return false;
     }
     // Unsigned 64-bit microseconds from the start: every later 32-bit Unix
     // time fits, an earlier one does not.
@@ -188,11 +198,6 @@ bool NetMonWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
         return false;
     }
     frameOffsets_.push_back(static_cast<uint32_t>(position));
-    const bool ethernet = info.interfaceType == IF_ETHERNET;
-    const int32_t frameLength =
-        ethernet ? LineLengthWithoutFcs(frame) : std::max(frame.frameLength, 0);
-    const int32_t capturedLength =
-        ethernet ? CapturedWithoutFcs(frame) : std::max(frame.capturedLength, 0);
     uint8_t record[RecordHeader::kSize];
     StoreLE64(record + RecordHeader::kTimestamp, static_cast<uint64_t>(timestamp));
     // 32-bit lengths: every frame a reader hands on.
@@ -209,11 +214,7 @@ bool NetMonWriter::WriteFrameTable(uint32_t* offset) {
         return false;
     }
     *offset = static_cast<uint32_t>(position);
-    std::vector<uint8_t> table(frameOffsets_.size() * 4);
-    for (size_t i = 0; i < frameOffsets_.size(); ++i) {
-        StoreLE32(table.data() + 4 * i, frameOffsets_[i]);
-    }
-    return WriteBytes(table.data(), static_cast<int64_t>(table.size()));
+    return WriteLE32s(frameOffsets_);
 }
 
 bool NetMonWriter::WriteComment(const TraceInfo& info, uint32_t* offset, uint32_t* length) {

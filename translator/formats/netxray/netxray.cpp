@@ -316,7 +316,7 @@ bool NetXRayWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) 
     // Both lengths are 16-bit: 0 to 65535 bytes. A cut frame longer on the
     // line keeps the largest line length, so it still reads back as cut.
     if (!LengthFits(format, info, storedLength, UINT16_MAX) ||
-        file.Tell() + RecordHeader::kVersion2Size + storedLength > int64_t{UINT32_MAX}) {
+        !PositionFits(info, file.Tell() + RecordHeader::kVersion2Size + storedLength)) {
         return false;
     }
 

@@ -369,8 +369,9 @@ bool ObserverWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame)
     const int64_t next = position + PacketHeader::kSize +
                          (wireless ? observer::RadioBlock::kSize : 0) + stored +
                          observer::kTrailerSize;
-    if (frame.frameLength < 0 || next > UINT32_MAX) {
-        return false;  // the chain holds 32-bit offsets
+    // The chain holds 32-bit offsets.
+    if (frame.frameLength < 0 || !PositionFits(info, next)) {
+        return false;
     }
     memset(packet_, 0, sizeof packet_);
     StoreLE32(packet_ + PacketHeader::kMarker, observer::kMarker);

@@ -78,12 +78,25 @@ bool PcapngReader::Open(const std::string& path) {
         Close();
         return false;
     }
+    swapped_ = false;
+    firstSection_ = false;
+    interfaces_.clear();
+    struct stat st {};
+    const bool identified = stat(path.c_str(), &st) == 0;
+    if (identified && IsScanned(path, st)) {
+        info = scan_.info;
+        haveCaptureLinkType_ = scan_.haveCaptureLinkType;
+        captureLinkType_ = scan_.captureLinkType;
+        leftOut_ = scan_.leftOut;
+        leftOutLinkTypes_ = scan_.leftOutLinkTypes;
+        link_ = pcap::FindLinkType(captureLinkType_);
+        return true;
+    }
+    scan_.path.clear();
     // One pass over the blocks finds the capture's interface and how many
     // frames the file holds, so that the summary can tell what is left out.
-    swapped_ = false;
     firstSection_ = true;
     haveCaptureLinkType_ = false;
-    interfaces_.clear();
     leftOut_ = 0;
     leftOutLinkTypes_.clear();
     int64_t packets = 0;
@@ -94,6 +107,8 @@ bool PcapngReader::Open(const std::string& path) {
         Close();
         return false;
     }
+    const bool scannedWhole = LastReadStatus() == ReadStatus::End;
+    swapped_ = false;
     firstSection_ = false;
     interfaces_.clear();
     info.format = FMT_NG;
@@ -110,7 +125,35 @@ bool PcapngReader::Open(const std::string& path) {
     }
     info.lineRate = DefaultLineRate(info.interfaceType, link_ != nullptr ? link_->lineRate : 0);
     NoteLeftOut();
+    // A damaged file is walked again, so that every Open reports its damage;
+    // a file that changed while it was walked, too.
+    struct stat after {};
+    if (identified && scannedWhole && stat(path.c_str(), &after) == 0) {
+        scan_.path = path;
+        scan_.device = st.st_dev;
+        scan_.inode = st.st_ino;
+        scan_.size = st.st_size;
+        scan_.modified = st.st_mtim;
+        scan_.changed = st.st_ctim;
+        scan_.info = info;
+        scan_.haveCaptureLinkType = haveCaptureLinkType_;
+        scan_.captureLinkType = captureLinkType_;
+        scan_.leftOut = leftOut_;
+        scan_.leftOutLinkTypes = leftOutLinkTypes_;
+        if (!IsScanned(path, after)) {
+            scan_.path.clear();
+        }
+    }
     return true;
+}
+
+bool PcapngReader::IsScanned(const std::string& path, const struct stat& st) const {
+    auto same = [](const timespec& a, const timespec& b) {
+        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
+    return !scan_.path.empty() && scan_.path == path && scan_.device == st.st_dev &&
+           scan_.inode == st.st_ino && scan_.size == st.st_size &&
+           same(scan_.modified, st.st_mtim) && same(scan_.changed, st.st_ctim);
 }
 
 void PcapngReader::NoteLeftOut() {

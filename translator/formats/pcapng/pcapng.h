@@ -1,6 +1,10 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
+#include <ctime>
+#include <string>
 #include <vector>
 
 #include "core/trace_reader.h"
@@ -107,6 +111,24 @@ private:
     bool FillFrame(const Interface& interface, uint32_t captured, uint32_t original);
     void NoteLeftOut();
 
+    // What a walk over the blocks at Open found, kept for the next Open of the
+    // same unchanged file: detection opens a file, and its conversion opens it again.
+    struct Scan {
+        std::string path;
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = -1;
+        timespec modified{};
+        timespec changed{};
+        TraceInfo info;
+        bool haveCaptureLinkType = false;
+        uint32_t captureLinkType = 0;
+        int64_t leftOut = 0;
+        std::vector<uint32_t> leftOutLinkTypes;
+    };
+    // Whether path is the file that scan_ describes, unchanged since.
+    bool IsScanned(const std::string& path, const struct stat& st) const;
+
     bool swapped_ = false;
     bool firstSection_ = true;
     bool haveCaptureLinkType_ = false;
@@ -119,6 +141,7 @@ private:
     std::vector<uint32_t> leftOutLinkTypes_;
     std::vector<uint8_t> record_;
     uint8_t skipBuffer_[16384];
+    Scan scan_;
 };
 
 class PcapngWriter : public BinaryTraceWriter {

@@ -662,7 +662,7 @@ bool PeekWriter::WriteFixedRecord(const TraceInfo& info, const FrameRecord& fram
     // 16-bit frame and slice lengths, radio bytes included: 0 to 65535 bytes.
     // A sliced frame longer on the line keeps the largest frame length.
     if (!LengthFits(format, info, count - radio, UINT16_MAX - radio) ||
-        file.Tell() + RecordV7::kSize + count + pad > int64_t{UINT32_MAX}) {
+        !PositionFits(info, file.Tell() + RecordV7::kSize + count + pad)) {
         return false;
     }
     uint8_t record[RecordV7::kSize] = {};
