@@ -217,7 +217,13 @@ int RunCommandLine(int argc, char** argv) {
     }
     ConvertOptions options;
     if (!arguments.noSettings) {
-        LoadSettings(SettingsPath(ProgramPath()), options);
+        std::vector<std::string> warnings;
+        LoadSettings(ActiveSettingsPath(SettingsPath(ProgramPath())), options, &warnings);
+        if (arguments.action == ConsoleAction::kConvert) {
+            for (const std::string& warning : warnings) {
+                fputs(warning.c_str(), stdout);
+            }
+        }
     }
     arguments.options.ApplyTo(options);
     if (arguments.action == ConsoleAction::kInfo) {
