@@ -2,6 +2,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     translator::ConvertOptions options;
-    translator::ParseSettings(reinterpret_cast<const char*>(data), size, options);
+    std::vector<translator::SettingsWarning> warnings;
+    translator::ParseSettings(reinterpret_cast<const char*>(data), size, options, &warnings);
     return 0;
 }

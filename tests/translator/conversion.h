@@ -36,4 +36,21 @@ struct Conversion {
     }
 };
 
+// How many frames path holds, read to its end as a conversion reads them; -1
+// when no reader recognises it or it turns out damaged or cut short.
+inline int64_t FramesReadBack(const std::string& path) {
+    TranslatorEngine engine;
+    DetectResult* detected = engine.Detect(path);
+    if (detected == nullptr || !detected->reader->Open(path)) {
+        return -1;
+    }
+    TraceReader& reader = *detected->reader;
+    while (reader.ReadFrame()) {
+        reader.info.Accumulate(reader.frame);
+    }
+    const bool whole = reader.LastReadStatus() == TraceReader::ReadStatus::End;
+    reader.Close();
+    return whole ? reader.info.framesRead : -1;
+}
+
 }  // namespace translator

@@ -16,21 +16,6 @@ constexpr size_t kSmallInputBufferSize = 64 * 1024;
 constexpr size_t kOutputBufferSize = 4 * 1024 * 1024;
 constexpr size_t kFlushThreshold = 1024 * 1024;
 
-bool WriteAll(int fd, const uint8_t* data, size_t n) {
-    while (n > 0) {
-        ssize_t done = ::write(fd, data, n);
-        if (done < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += done;
-        n -= static_cast<size_t>(done);
-    }
-    return true;
-}
-
 }  // namespace
 
 InputFile::~InputFile() {
@@ -186,13 +171,31 @@ bool OutputFile::Close() {
     return ok;
 }
 
+bool OutputFile::WriteThrough(const uint8_t* data, size_t n) {
+    int64_t at = position_;
+    while (n > 0) {
+        ssize_t done = ::write(fd_, data, n);
+        if (done < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            failed_ = true;
+            failedAt_ = at;
+            return false;
+        }
+        data += done;
+        n -= static_cast<size_t>(done);
+        at += done;
+    }
+    return true;
+}
+
 bool OutputFile::Commit() {
     if (fd_ < 0 || failed_) {
         return false;
     }
     if (pending_ > 0) {
-        if (!WriteAll(fd_, buffer_.get(), pending_)) {
-            failed_ = true;
+        if (!WriteThrough(buffer_.get(), pending_)) {
             return false;
         }
         position_ += static_cast<int64_t>(pending_);
@@ -215,8 +218,7 @@ bool OutputFile::Write(const void* data, size_t n) {
             return false;
         }
         if (n > kOutputBufferSize) {
-            if (!WriteAll(fd_, in, n)) {
-                failed_ = true;
+            if (!WriteThrough(in, n)) {
                 return false;
             }
             position_ += static_cast<int64_t>(n);
@@ -237,6 +239,23 @@ bool OutputFile::WriteZeros(size_t n) {
         }
         n -= chunk;
     }
+    return true;
+}
+
+bool OutputFile::CutBack(int64_t position) {
+    if (fd_ < 0 || position < 0 || position > Kept()) {
+        return false;
+    }
+    if (position >= position_ && !failed_) {
+        pending_ = static_cast<size_t>(position - position_);
+        return true;
+    }
+    pending_ = 0;
+    if (::ftruncate(fd_, position) != 0 || ::lseek(fd_, position, SEEK_SET) < 0) {
+        return false;
+    }
+    position_ = position;
+    failed_ = false;
     return true;
 }
 

@@ -52,6 +52,8 @@ public:
     // False when bytes still buffered could not be written.
     bool Close();
     bool IsOpen() const { return fd_ >= 0; }
+    // Whether a write to the system failed; writes fail from then on.
+    bool Failed() const { return failed_; }
 
     bool Write(const void* data, size_t n);
     bool WriteZeros(size_t n);
@@ -62,13 +64,28 @@ public:
     bool Commit();
     bool Seek(int64_t position);
     int64_t Tell() const { return position_ + static_cast<int64_t>(pending_); }
+    // Bytes from the start that have reached the system; after a failed
+    // write, those before the failure.
+    int64_t Committed() const { return failed_ ? failedAt_ : position_; }
+    // Bytes from the start that the file keeps: all written so far, or after
+    // a failed write only those before the failure.
+    int64_t Kept() const { return failed_ ? failedAt_ : Tell(); }
+    // Drops every byte from position on, in the file and in the buffer, and
+    // clears a write failure: writing goes on from there. position must not
+    // exceed Kept().
+    bool CutBack(int64_t position);
 
 private:
+    // Writes n bytes at the system's file position; a failure marks the file
+    // failed at the first byte that did not reach it.
+    bool WriteThrough(const uint8_t* data, size_t n);
+
     int fd_ = -1;
     std::unique_ptr<uint8_t[]> buffer_;
     size_t pending_ = 0;    // buffered bytes not yet written
     int64_t position_ = 0;  // file position of buffer_[0]
     bool failed_ = false;   // a write to the system failed; later writes fail too
+    int64_t failedAt_ = 0;  // with failed_: the first position not written
 };
 
 }  // namespace translator

@@ -425,7 +425,14 @@ int RunCommandLine(int argc, char** argv) {
     ConsoleOutcome outcome{arguments.strict};
     ConvertOptions options;
     if (!arguments.noSettings) {
-        LoadSettings(SettingsPath(ProgramPath()), options);
+        std::vector<std::string> warnings;
+        LoadSettings(ActiveSettingsPath(SettingsPath(ProgramPath())), options, &warnings);
+        if (arguments.action == ConsoleAction::kConvert) {
+            for (const std::string& warning : warnings) {
+                fputs(warning.c_str(), ReportStream(arguments));
+            }
+            outcome.warned = !warnings.empty();
+        }
     }
     arguments.options.ApplyTo(options);
     if (arguments.action == ConsoleAction::kInfo) {

@@ -1,12 +1,19 @@
 #include "settings.h"
 
+#include <pwd.h>
 #include <strings.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cinttypes>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "command_line.h"
 
 namespace translator {
 
@@ -19,6 +26,39 @@ std::string SettingsPath(const std::string& programPath) {
         return programPath.substr(0, dot) + ".config";
     }
     return programPath + ".config";
+}
+
+std::string UserSettingsPath() {
+    const char* configHome = getenv("XDG_CONFIG_HOME");
+    std::string folder;
+    // Relative values are to be ignored.
+    if (configHome != nullptr && configHome[0] == '/') {
+        folder = configHome;
+    } else {
+        const char* home = getenv("HOME");
+        if (home == nullptr || home[0] != '/') {
+            const passwd* user = getpwuid(getuid());
+            home = user != nullptr ? user->pw_dir : nullptr;
+        }
+        if (home == nullptr || home[0] != '/') {
+            return std::string();
+        }
+        folder = std::string(home) + "/.config";
+    }
+    return folder + "/veltrix-translator/translator.config";
+}
+
+std::string ActiveSettingsPath(const std::string& programSettings) {
+    bool writable = access(programSettings.c_str(), W_OK) == 0;
+    if (!writable && errno == ENOENT) {
+        const size_t slash = programSettings.rfind('/');
+        const std::string folder = slash == std::string::npos ? std::string(".")
+                                   : slash == 0               ? std::string("/")
+                                                              : programSettings.substr(0, slash);
+        writable = access(folder.c_str(), W_OK | X_OK) == 0;
+    }
+    const std::string user = UserSettingsPath();
+    return writable || user.empty() ? programSettings : user;
 }
 
 std::string ProgramPath() {
@@ -35,35 +75,73 @@ std::string ProgramFolder() {
 
 namespace {
 
+constexpr size_t kShownLine = 64;
+
 bool IsKeyEnd(char c) {
     return c == '=' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-void ApplyBool(const std::string& value, bool& field) {
-    field = !value.empty() && value[0] == '1';
+// The value without the blanks a hand edit may leave after it.
+std::string Trimmed(const std::string& value) {
+    const size_t end = value.find_last_not_of(" \t");
+    return end == std::string::npos ? std::string() : value.substr(0, end + 1);
 }
 
-void ApplyInt64(const std::string& value, int64_t& field) {
+// A problem with a line, or an empty text.
+std::string ApplyBool(const std::string& value, bool& field) {
+    field = !value.empty() && value[0] == '1';
+    const std::string given = Trimmed(value);
+    return given == "0" || given == "1"
+               ? std::string()
+               : std::string("is not 0 or 1; taken as ") + (field ? "1" : "0");
+}
+
+// A problem unless value is wholly a decimal number from min to max.
+std::string NumberProblem(const std::string& value, int64_t min, int64_t max, int64_t taken) {
+    const std::string given = Trimmed(value);
+    errno = 0;
+    char* end = nullptr;
+    const long long parsed = strtoll(given.c_str(), &end, 10);
+    const char* problem = nullptr;
+    if (given.empty() || *end != '\0') {
+        problem = "is not a number";
+    } else if (errno == ERANGE || parsed < min || parsed > max) {
+        problem = "is out of range";
+    } else {
+        return std::string();
+    }
+    char text[80];
+    snprintf(text, sizeof text, "%s; taken as %" PRId64, problem, taken);
+    return text;
+}
+
+std::string ApplyInt64(const std::string& value, int64_t& field) {
     int64_t parsed = 0;
     if (sscanf(value.c_str(), "%" SCNd64, &parsed) == 1) {
         field = parsed;
     }
+    return NumberProblem(value, INT64_MIN, INT64_MAX, field);
 }
 
-void ApplyInt32(const std::string& value, int32_t& field) {
+std::string ApplyInt32(const std::string& value, int32_t& field) {
     int parsed = 0;
     if (sscanf(value.c_str(), "%d", &parsed) == 1) {
         field = parsed;
     }
+    return NumberProblem(value, INT32_MIN, INT32_MAX, field);
 }
 
-void ApplyText(const std::string& value, std::string& field) {
+std::string ApplyText(const std::string& value, std::string& field) {
     if (value.size() <= kMaxOptionText) {
         field = value;
+        return std::string();
     }
+    char text[80];
+    snprintf(text, sizeof text, "is longer than %zu characters; not taken", kMaxOptionText);
+    return text;
 }
 
-void ApplyPair(const std::string& key, const std::string& value, ConvertOptions& o) {
+std::string ApplyPair(const std::string& key, const std::string& value, ConvertOptions& o) {
     struct BoolKey {
         const char* name;
         bool ConvertOptions::*field;
@@ -80,35 +158,58 @@ void ApplyPair(const std::string& key, const std::string& value, ConvertOptions&
     };
     for (const BoolKey& b : kBoolKeys) {
         if (strcasecmp(key.c_str(), b.name) == 0) {
-            ApplyBool(value, o.*b.field);
-            return;
+            return ApplyBool(value, o.*b.field);
         }
     }
     const char* k = key.c_str();
     if (strcasecmp(k, "convertfrom") == 0) {
-        ApplyInt64(value, o.convertfrom);
-    } else if (strcasecmp(k, "convertto") == 0) {
-        ApplyInt64(value, o.convertto);
-    } else if (strcasecmp(k, "bytes") == 0) {
-        ApplyInt32(value, o.bytes);
-    } else if (strcasecmp(k, "jobs") == 0) {
-        ApplyInt32(value, o.jobs);
-    } else if (strcasecmp(k, "sourcedir") == 0) {
-        ApplyText(value, o.sourcedir);
-    } else if (strcasecmp(k, "destdir") == 0) {
-        ApplyText(value, o.destdir);
-    } else if (strcasecmp(k, "format") == 0) {
-        ApplyText(value, o.format);
+        return ApplyInt64(value, o.convertfrom);
     }
+    if (strcasecmp(k, "convertto") == 0) {
+        return ApplyInt64(value, o.convertto);
+    }
+    if (strcasecmp(k, "bytes") == 0) {
+        return ApplyInt32(value, o.bytes);
+    }
+    if (strcasecmp(k, "jobs") == 0) {
+        return ApplyInt32(value, o.jobs);
+    }
+    if (strcasecmp(k, "sourcedir") == 0) {
+        return ApplyText(value, o.sourcedir);
+    }
+    if (strcasecmp(k, "destdir") == 0) {
+        return ApplyText(value, o.destdir);
+    }
+    if (strcasecmp(k, "format") == 0) {
+        return ApplyText(value, o.format);
+    }
+    return std::string();
 }
 
 }  // namespace
 
-void ParseSettings(const char* text, size_t length, ConvertOptions& options) {
+void ParseSettings(const char* text, size_t length, ConvertOptions& options,
+                   std::vector<SettingsWarning>* warnings) {
     // The text ends at its first zero byte, as a C string would.
     const char* nul = static_cast<const char*>(memchr(text, '\0', length));
     const size_t end = nul != nullptr ? static_cast<size_t>(nul - text) : length;
     size_t p = 0;
+    int line = 1;
+    size_t counted = 0;  // line feeds before it are in line
+    auto apply = [&](size_t keyStart, const std::string& key, const std::string& value) {
+        const std::string problem = ApplyPair(key, value, options);
+        if (problem.empty() || warnings == nullptr) {
+            return;
+        }
+        line += static_cast<int>(std::count(text + counted, text + keyStart, '\n'));
+        counted = keyStart;
+        // p is at the line end after the value; a long line is shown by its start.
+        std::string shown(text + keyStart, p - keyStart);
+        if (shown.size() > kShownLine) {
+            shown = shown.substr(0, kShownLine - 3) + "...";
+        }
+        warnings->push_back({line, shown + " " + problem});
+    };
     for (;;) {
         while (p < end &&
                (text[p] == ' ' || text[p] == '\t' || text[p] == '\r' || text[p] == '\n')) {
@@ -130,7 +231,7 @@ void ParseSettings(const char* text, size_t length, ConvertOptions& options) {
             ++p;
         }
         if (p < end && text[p] == '\n') {
-            ApplyPair(key, std::string(), options);
+            apply(keyStart, key, std::string());
             ++p;
             continue;
         }
@@ -141,12 +242,13 @@ void ParseSettings(const char* text, size_t length, ConvertOptions& options) {
         if (p >= end) {
             return;  // a last line without a line end is not taken
         }
-        ApplyPair(key, std::string(text + valueStart, p - valueStart), options);
+        apply(keyStart, key, std::string(text + valueStart, p - valueStart));
         ++p;
     }
 }
 
-void LoadSettings(const std::string& path, ConvertOptions& options) {
+void LoadSettings(const std::string& path, ConvertOptions& options,
+                  std::vector<std::string>* warnings) {
     FILE* file = fopen(path.c_str(), "rb");
     if (file == nullptr) {
         return;
@@ -154,7 +256,12 @@ void LoadSettings(const std::string& path, ConvertOptions& options) {
     std::vector<char> text(kSettingsLimit, '\0');
     const size_t n = fread(text.data(), 1, text.size(), file);
     fclose(file);
-    ParseSettings(text.data(), n, options);
+    std::vector<SettingsWarning> problems;
+    ParseSettings(text.data(), n, options, warnings != nullptr ? &problems : nullptr);
+    for (const SettingsWarning& problem : problems) {
+        warnings->push_back("Warning: " + path + " line " + std::to_string(problem.line) + ": " +
+                            problem.text + ".\r\n");
+    }
 }
 
 std::string FormatSettings(const ConvertOptions& o) {
@@ -182,14 +289,25 @@ std::string FormatSettings(const ConvertOptions& o) {
     return settings;
 }
 
-void SaveSettings(const std::string& path, const ConvertOptions& options) {
+int SaveSettings(const std::string& path, const ConvertOptions& options) {
+    const size_t slash = path.rfind('/');
+    errno = 0;
+    // A file in the folder's place leaves errno alone; opening then tells why.
+    if (slash != std::string::npos && slash > 0 &&
+        !CreateFolderWithParents(path.substr(0, slash)) && errno != 0) {
+        return errno;
+    }
     FILE* file = fopen(path.c_str(), "wb");
     if (file == nullptr) {
-        return;
+        return errno;
     }
     const std::string text = FormatSettings(options);
-    fwrite(text.data(), 1, text.size(), file);
-    fclose(file);
+    const bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
+    const int writeError = errno;
+    if (fclose(file) != 0) {
+        return errno;
+    }
+    return written ? 0 : writeError;
 }
 
 }  // namespace translator

@@ -19,4 +19,11 @@ void SinkUser::SetSink(ProgressSink* sink) {
     lent_ = sink;
 }
 
+void SinkUser::ReportError(const char* text) {
+    ProgressSink& sink = Sink();
+    if (sink.Messages() == nullptr || *sink.Messages() == '\0') {
+        sink.AddMessage("%s", text);
+    }
+}
+
 }  // namespace translator

@@ -15,6 +15,8 @@ public:
     ProgressSink& Sink();
     // Lends a sink (not owned); null returns to the own console sink.
     void SetSink(ProgressSink* sink);
+    // Passes text on only while the sink has no message yet: the first error stays.
+    void ReportError(const char* text);
 
 private:
     ProgressSink* lent_ = nullptr;

@@ -25,13 +25,6 @@ bool TraceReader::SupportsInterface(int, const TraceInfo&) const {
     return true;
 }
 
-void TraceReader::ReportError(const char* text) {
-    ProgressSink& sink = Sink();
-    if (sink.Messages() == nullptr || *sink.Messages() == '\0') {
-        sink.AddMessage("%s", text);
-    }
-}
-
 void TraceReader::ReportReadFailure(const char* text) {
     char standard[64];
     if (text == nullptr) {
@@ -134,10 +127,10 @@ bool TraceReader::ConvertOpened(TraceWriter& writer) {
         Close();
         return false;
     }
+    writer.Checkpoint();
     const int64_t max = writer.MaxFrames();
     frame.fcsKept = writer.KeepsEthernetFcs();
     bool ok = true;
-    bool refused = false;
     for (;;) {
         if (!options.convertall && info.framesRead >= options.convertto) {
             break;
@@ -155,12 +148,12 @@ bool TraceReader::ConvertOpened(TraceWriter& writer) {
             ok = writer.WriteFrame(info, frame);
             if (ok) {
                 ++info.framesWritten;
+                writer.Checkpoint();
             } else {
                 const std::string refusal = writer.TakeRefusal();
-                refused = !refusal.empty();
                 char text[64];
                 snprintf(text, sizeof text, "Error writing frame %" PRId64 "\r\n", info.framesRead);
-                ReportError(refused ? refusal.c_str() : text);
+                ReportError(refusal.empty() ? text : refusal.c_str());
             }
         }
         UpdateProgress();
@@ -174,16 +167,23 @@ bool TraceReader::ConvertOpened(TraceWriter& writer) {
     if (status_ == ReadStatus::Damaged) {
         sink.NoteDamage(damageReason_.c_str());
     }
-    // A frame refused for its time or length leaves the output whole: it is
-    // finished with the frames before it, and the conversion still fails.
-    if ((ok || refused) && !sink.IsCanceled()) {
-        const bool finished = writer.FinishFile(info);
-        if (!finished) {
-            ReportError("Error writing file header.\r\n");
-        }
-        ok = ok && finished;
+    // However the loop ended, the output is finished as a capture of the
+    // frames that reached it whole; a frame that could not be written still
+    // fails the conversion.
+    if (!ok) {
+        info.framesWritten -= writer.CutBack();
     }
-    ok = ok && !readFailed_;
+    const bool finished = writer.FinishFile(info);
+    if (!finished) {
+        ReportError("Error writing file header.\r\n");
+        // A disk that filled up meanwhile: the conversion has failed, and the
+        // file is finished once more with the frames that reached it whole.
+        if (writer.WriteFailed()) {
+            info.framesWritten -= writer.CutBack();
+            writer.FinishFile(info);
+        }
+    }
+    ok = ok && finished && !readFailed_;
     Close();
     const char* text = sink.IsCanceled()       ? "Canceled by user"
                        : info.framesRead < max ? "Done"

@@ -38,8 +38,6 @@ public:
     virtual std::span<const FormatId> Formats() const { return {}; }
     // Whether this module reads formatId on the interface and WAN type of info.
     bool Supports(int formatId, const TraceInfo& info) const;
-    // Passes text on only while the sink has no message yet: the first error stays.
-    void ReportError(const char* text);
 
     virtual bool Open(const std::string& path);
     virtual void Close();

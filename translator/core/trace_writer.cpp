@@ -112,11 +112,60 @@ bool FileTraceWriter::Create(const std::string& path, int formatId,
     }
     format = formatId;
     options = &convertOptions;
+    checkpoints_.clear();
     return true;
+}
+
+bool FileTraceWriter::FinishFile(const TraceInfo&) {
+    return file.Commit();
 }
 
 bool FileTraceWriter::Close() {
     return file.Close();
+}
+
+void FileTraceWriter::Checkpoint() {
+    if (checkpoints_.size() > 1 && checkpoints_.back() <= file.Committed()) {
+        checkpoints_.erase(checkpoints_.begin(), checkpoints_.end() - 1);
+    }
+    checkpoints_.push_back(file.Tell());
+}
+
+int64_t FileTraceWriter::CutBack() {
+    const bool diskFailed = file.Failed();
+    const int64_t kept = file.Kept();
+    size_t whole = checkpoints_.size();
+    while (whole > 0 && checkpoints_[whole - 1] > kept) {
+        --whole;
+    }
+    if (whole == 0) {
+        // Not even the header reached the file: every frame is lost.
+        const int64_t lost =
+            checkpoints_.empty() ? 0 : static_cast<int64_t>(checkpoints_.size()) - 1;
+        checkpoints_.clear();
+        return lost;
+    }
+    const int64_t lost = static_cast<int64_t>(checkpoints_.size() - whole);
+    const int64_t end = checkpoints_[whole - 1];
+    checkpoints_.resize(whole);
+    if (!CutFramesFrom(end)) {
+        return lost;
+    }
+    return diskFailed ? lost + MakeRoom(kept) : lost;
+}
+
+bool FileTraceWriter::CutFramesFrom(int64_t position) {
+    if (!file.CutBack(position)) {
+        return false;
+    }
+    while (!checkpoints_.empty() && checkpoints_.back() > position) {
+        checkpoints_.pop_back();
+    }
+    if (checkpoints_.empty() || checkpoints_.back() < position) {
+        checkpoints_.push_back(position);
+    }
+    ForgetFramesFrom(position);
+    return true;
 }
 
 bool FileTraceWriter::WriteBytes(const void* data, int64_t n) {

@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "buffered_file.h"
 #include "convert_options.h"
@@ -28,8 +29,18 @@ public:
     virtual bool Create(const std::string& path, int formatId, const ConvertOptions& options);
     virtual bool WriteHeader(const TraceInfo& info);
     virtual bool WriteFrame(const TraceInfo& info, const FrameRecord& frame);
-    // Writes what depends on the whole trace; skipped after a cancel or a
-    // failure other than a refusal.
+    // Marks a point the output can be cut back to; the conversion loop calls
+    // it after the header and after every frame written.
+    virtual void Checkpoint() {}
+    // After a failed write: cuts the output back to the last checkpoint that
+    // reached it whole, so that FinishFile finishes a capture of the frames
+    // before it. Returns how many frames written since were lost.
+    virtual int64_t CutBack() { return 0; }
+    // Whether a write to the output failed in the system (a full disk), so
+    // that only a CutBack makes it writable again.
+    virtual bool WriteFailed() const { return false; }
+    // Writes what depends on the whole trace. Called after the last frame,
+    // after a cancel and after a failed frame (once cut back).
     virtual bool FinishFile(const TraceInfo& info);
     virtual bool Close();
     virtual int64_t MaxFrames() const { return kDefaultMaxFrames; }
@@ -68,7 +79,13 @@ public:
     ~FileTraceWriter() override { file.Close(); }
 
     bool Create(const std::string& path, int formatId, const ConvertOptions& options) override;
+    // Passes everything buffered to the system, so that a full disk shows
+    // here rather than at Close.
+    bool FinishFile(const TraceInfo& info) override;
     bool Close() override;
+    void Checkpoint() override;
+    int64_t CutBack() override;
+    bool WriteFailed() const override { return file.Failed(); }
 
     bool WriteBytes(const void* data, int64_t n);
     // Writes values as little-endian 32-bit words, in pieces: a frame table
@@ -86,6 +103,22 @@ public:
     OutputFile file;
     const ConvertOptions* options = nullptr;
     int format = FMT_UN;
+
+protected:
+    // Forgets what the writer keeps of the frames from position on, which a
+    // cut has removed from the file.
+    virtual void ForgetFramesFrom(int64_t) {}
+    // After a full disk cut the file back: drops further frames, with
+    // CutFramesFrom, until what FinishFile appends fits within the limit
+    // bytes the disk held. Returns how many frames were dropped.
+    virtual int64_t MakeRoom(int64_t) { return 0; }
+    // Removes the frames from position, a frame's start, on.
+    bool CutFramesFrom(int64_t position);
+
+private:
+    // Positions of the checkpoints since the last one that reached the
+    // system, that one first.
+    std::vector<int64_t> checkpoints_;
 };
 
 // Base of binary writers: adds the ".offset" side file that lists the byte

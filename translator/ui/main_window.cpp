@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -20,6 +21,9 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 #include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "about_dialog.h"
@@ -465,10 +469,26 @@ void MainWindow::Convert() {
         progress_ = std::make_unique<CProgressDlg>(this);
         progress_->show();
         engine_.SetSink(progress_.get());
-        engine_.ConvertFile(source, destination, format, options_);
+        const bool converted = engine_.ConvertFile(source, destination, format, options_);
+        // Cancel closed the progress window: what became of the output is told here.
+        if (progress_->EndedCanceled()) {
+            ReportCancel(converted, destination, progress_->FramesWritten());
+        }
     }
     engine_.SetSink(nullptr);
     SetBusy(false);
+}
+
+void MainWindow::ReportCancel(bool finished, const std::string& destination,
+                              int64_t framesWritten) {
+    if (!finished) {
+        Boxes().Inform(this, Printf("Conversion canceled; writing %s failed.", destination));
+        return;
+    }
+    Boxes().Inform(
+        this,
+        QString::asprintf("Conversion canceled; %" PRId64 " frame%s written to %s.", framesWritten,
+                          framesWritten == 1 ? " was" : "s were", destination.c_str()));
 }
 
 void MainWindow::ConvertFolder(const std::string& source, const std::string& destination,
@@ -510,7 +530,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     CloseProgressDialogs();
     ReadControls();
-    SaveSettings(settingsPath_, options_);
+    if (const int error = SaveSettings(settingsPath_, options_); error != 0) {
+        Boxes().Inform(this, QString::asprintf("The settings could not be saved to %s (%s).",
+                                               settingsPath_.c_str(), strerror(error)));
+    }
     event->accept();
 }
 
@@ -563,10 +586,46 @@ void MainWindow::ShowAbout() {
     about.exec();
 }
 
+namespace {
+
+const char kNeedsDisplay[] =
+    "The translator window needs a display. From a console: translator SOURCE DESTINATION "
+    "FORMAT (translator --help).\r\n";
+
+bool IsSet(const char* name) {
+    const char* value = getenv(name);
+    return value != nullptr && value[0] != '\0';
+}
+
+QtMessageHandler qtMessages = nullptr;
+
+// Qt ends the process when no platform plugin starts. Its warnings before
+// say why; in place of its last word (reinstalling would not help) the
+// console says what to do instead.
+void StartupMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type != QtFatalMsg) {
+        qtMessages(type, context, text);
+        return;
+    }
+    fputs(kNeedsDisplay, stdout);
+    fflush(stdout);
+    _exit(255);
+}
+
+}  // namespace
+
 int RunWindow(int argc, char** argv) {
+    // A platform named by the environment (as tests name offscreen) is tried
+    // as it is; without one, the window needs an X or Wayland display.
+    if (!IsSet("QT_QPA_PLATFORM") && !IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) {
+        fputs(kNeedsDisplay, stdout);
+        return -1;
+    }
+    qtMessages = qInstallMessageHandler(StartupMessage);
     QApplication application(argc, argv);
+    qInstallMessageHandler(qtMessages);
     QApplication::setWindowIcon(WindowIcon());
-    MainWindow window(SettingsPath(ProgramPath()));
+    MainWindow window(ActiveSettingsPath(SettingsPath(ProgramPath())));
     window.show();
     application.exec();
     return 0;

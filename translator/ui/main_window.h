@@ -52,6 +52,7 @@ private:
     void ProposeDestination(const std::string& source, bool takeSourceName);
     int SelectedFormat() const;
     void Convert();
+    void ReportCancel(bool finished, const std::string& destination, int64_t framesWritten);
     bool ConfirmDestination(bool folder, const std::string& source, const std::string& destination);
     void ConvertFolder(const std::string& source, const std::string& destination, int format);
     void CloseProgressDialogs();

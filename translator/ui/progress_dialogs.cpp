@@ -46,13 +46,13 @@ void KeepAlive() {
 
 CProgressDlg::CProgressDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Translating File ...");
-    framesWritten_ = CounterField("framesWritten");
+    framesWrittenField_ = CounterField("framesWritten");
     nonDataFrames_ = CounterField("nonDataFrames");
     bytesRead_ = CounterField("bytesRead");
     duration_ = CounterField("duration");
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel("Data Frames Written:"), 0, 0);
-    grid->addWidget(framesWritten_, 0, 1);
+    grid->addWidget(framesWrittenField_, 0, 1);
     grid->addWidget(new QLabel("Non Data Frames Read:"), 1, 0);
     grid->addWidget(nonDataFrames_, 1, 1);
     grid->addWidget(new QLabel("Frame Bytes Read:"), 2, 0);
@@ -123,6 +123,8 @@ void CProgressDlg::Progress(const TraceInfo& info, const char* text) {
 }
 
 void CProgressDlg::Finished(const TraceInfo& info, const char* text) {
+    endedCanceled_ = canceled_;
+    framesWritten_ = info.framesWritten;
     if (!open_) {
         return;
     }
@@ -137,7 +139,7 @@ void CProgressDlg::Update(const TraceInfo& info, const char* text) {
     if (text != nullptr) {
         status_->setText(QString::fromLocal8Bit(text));
     }
-    framesWritten_->setText(QString::number(info.framesWritten));
+    framesWrittenField_->setText(QString::number(info.framesWritten));
     nonDataFrames_->setText(QString::number(info.nonDataFrames));
     bytesRead_->setText(QString::number(info.bytesRead));
     char duration[64];

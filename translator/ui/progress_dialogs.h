@@ -30,11 +30,15 @@ public:
 
     // Cancel while converting, OK afterwards: either way the window goes.
     void reject() override;
+    // How the conversion ended, also when the window went before it did:
+    // whether a cancel stopped it, and the frames it wrote.
+    bool EndedCanceled() const { return endedCanceled_; }
+    int64_t FramesWritten() const { return framesWritten_; }
 
 private:
     void Update(const TraceInfo& info, const char* text);
 
-    QLineEdit* framesWritten_;
+    QLineEdit* framesWrittenField_;
     QLineEdit* nonDataFrames_;
     QLineEdit* bytesRead_;
     QLineEdit* duration_;
@@ -43,6 +47,8 @@ private:
     QPushButton* button_;
     bool open_ = true;
     bool canceled_ = false;
+    bool endedCanceled_ = false;
+    int64_t framesWritten_ = 0;
     int countdown_ = kCountdown;
 
     static constexpr int kCountdown = 173;

@@ -1,6 +1,9 @@
 // The translator run as a process: its report, exit status and the files it writes.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
 
@@ -73,6 +76,22 @@ TEST(CommandLine, WithoutArgumentsTheWindowOpens) {
                    &status),
         "");
     EXPECT_EQ(status, 124);
+}
+
+TEST(CommandLine, WithoutADisplayTheWindowSaysHowToConvert) {
+    Translator t;
+    // No display named, and one that does not answer.
+    for (const std::string display : {"", "DISPLAY=:987 "}) {
+        int status = 0;
+        EXPECT_EQ(RunCommand("cd " + t.dir.path() +
+                                 " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+                                 display + t.program + " 2>/dev/null",
+                             &status),
+                  "The translator window needs a display. From a console: translator SOURCE "
+                  "DESTINATION FORMAT (translator --help).\r\n")
+            << display;
+        EXPECT_EQ(status, 255) << display;
+    }
 }
 #else
 TEST(CommandLine, WithoutArgumentsTheWindowIsNotAvailable) {
@@ -244,6 +263,46 @@ TEST(CommandLine, SettingsFileGovernsConsoleRuns) {
     const std::string range = ReadText(t.dir.file("range.txt"));
     EXPECT_NE(range.find("06/19/2008 05:38:59.946263"), std::string::npos);
     EXPECT_EQ(range.find("05:38:58"), std::string::npos);
+}
+
+TEST(CommandLine, SettingsLinesTheirKeysDoNotTakeAreWarnedOfFirst) {
+    Translator t;
+    t.Capture("in.pcap");
+    t.Settings("slice=1\r\nconvertall=yes\r\n");
+    int status = -1;
+    const std::string out = t.Run("in.pcap out.txt TX", &status);
+    EXPECT_EQ(status, 0);
+    const std::string settings = fs::canonical(t.dir.path()).string() + "/translator.config";
+    EXPECT_EQ(out.rfind("Warning: " + settings +
+                            " line 2: convertall=yes is not 0 or 1; taken as 0.\r\n"
+                            "Source File:",
+                        0),
+              0u)
+        << out;
+    EXPECT_NE(out.find("Data Frames Written:  \t0\r\n"), std::string::npos);
+    t.Run("in.pcap out.txt TX --strict", &status);
+    EXPECT_EQ(status, 2);
+}
+
+TEST(CommandLine, PerUserSettingsWhereTheProgramFolderIsReadOnly) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "every folder is writable for root";
+    }
+    Translator t;
+    t.Capture("in.pcap");
+    TempDir config;
+    const std::string user = config.file("veltrix-translator/translator.config");
+    fs::create_directory(config.file("veltrix-translator"));
+    WriteText(user, "convertall=yes\r\n");
+    ASSERT_EQ(chmod(t.dir.path().c_str(), 0500), 0);
+    int status = -1;
+    const std::string out =
+        RunCommand("cd " + t.dir.path() + " && XDG_CONFIG_HOME=" + config.path() + " " + t.program +
+                       " in.pcap " + config.file("out.txt") + " TX",
+                   &status);
+    chmod(t.dir.path().c_str(), 0700);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out.rfind("Warning: " + user + " line 1: convertall=yes", 0), 0u) << out;
 }
 
 TEST(CommandLine, FeldaneRecordingToNanosecondPcap) {

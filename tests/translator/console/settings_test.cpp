@@ -1,8 +1,14 @@
 #include "core/settings.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/files.h"
 
@@ -22,6 +28,95 @@ TEST(Settings, LocationBesideTheProgram) {
     EXPECT_EQ(SettingsPath("/home/a.b/translator"), "/home/a.b/translator.config");
     EXPECT_EQ(SettingsPath("translator"), "translator.config");
     EXPECT_EQ(SettingsPath("/x/.hidden"), "/x/.hidden.config");
+}
+
+// Sets an environment variable for one scope; null unsets it.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const char* value) : name_(name) {
+        const char* old = getenv(name);
+        if (old != nullptr) {
+            old_ = old;
+        }
+        value != nullptr ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~ScopedEnvironment() { old_.empty() ? unsetenv(name_) : setenv(name_, old_.c_str(), 1); }
+
+private:
+    const char* name_;
+    std::string old_;
+};
+
+TEST(Settings, PerUserLocation) {
+    ScopedEnvironment home("HOME", "/home/someone");
+    {
+        ScopedEnvironment config("XDG_CONFIG_HOME", "/etc/user-config");
+        EXPECT_EQ(UserSettingsPath(), "/etc/user-config/veltrix-translator/translator.config");
+    }
+    for (const char* config : {static_cast<const char*>(nullptr), "", "relative/config"}) {
+        ScopedEnvironment unset("XDG_CONFIG_HOME", config);
+        EXPECT_EQ(UserSettingsPath(), "/home/someone/.config/veltrix-translator/translator.config");
+    }
+}
+
+TEST(Settings, TheFileBesideTheProgramWhereItCanBeWrittenElseTheUsersFile) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "every folder is writable for root";
+    }
+    testsupport::TempDir dir;
+    ScopedEnvironment config("XDG_CONFIG_HOME", dir.file("config").c_str());
+    const std::string user = dir.file("config/veltrix-translator/translator.config");
+    const std::string program = dir.file("bin/translator.config");
+    ASSERT_EQ(mkdir(dir.file("bin").c_str(), 0700), 0);
+    EXPECT_EQ(ActiveSettingsPath(program), program);  // absent, in a writable folder
+    testsupport::WriteText(program, "");
+    ASSERT_EQ(chmod(dir.file("bin").c_str(), 0500), 0);
+    EXPECT_EQ(ActiveSettingsPath(program), program);  // writable, in a read-only folder
+    ASSERT_EQ(chmod(program.c_str(), 0400), 0);
+    EXPECT_EQ(ActiveSettingsPath(program), user);
+    EXPECT_EQ(ActiveSettingsPath(dir.file("bin/other.config")), user);
+    chmod(dir.file("bin").c_str(), 0700);
+}
+
+TEST(Settings, ValuesTheirKeysDoNotTakeAreTakenAsDocumentedAndWarnedOf) {
+    const std::string longPath(1024, 'a');
+    const std::string text =
+        "convertall=yes\r\nslice=1\r\npcapmodified=10\r\nbytes=12x\r\nconvertto=abc\r\n"
+        "convertfrom=99999999999999999999\r\nbytes = 64\r\npcapfcs=\nhexdumpextended=1  \r\n"
+        "destdir=" +
+        longPath + "\r\nconvertto=7\r\nformat=TD\r\n";
+    ConvertOptions o;
+    std::vector<SettingsWarning> warnings;
+    ParseSettings(text.data(), text.size(), o, &warnings);
+    EXPECT_FALSE(o.convertall);
+    EXPECT_TRUE(o.pcapmodified);
+    EXPECT_EQ(o.bytes, 12);
+    EXPECT_TRUE(o.hexdumpextended);
+    EXPECT_EQ(o.destdir, "");
+    std::vector<std::pair<int, std::string>> lines;
+    for (const SettingsWarning& warning : warnings) {
+        lines.emplace_back(warning.line, warning.text);
+    }
+    EXPECT_EQ(lines, (std::vector<std::pair<int, std::string>>{
+                         {1, "convertall=yes is not 0 or 1; taken as 0"},
+                         {3, "pcapmodified=10 is not 0 or 1; taken as 1"},
+                         {4, "bytes=12x is not a number; taken as 12"},
+                         {5, "convertto=abc is not a number; taken as 0"},
+                         {6, "convertfrom=99999999999999999999 is out of range; taken as " +
+                                 std::to_string(o.convertfrom)},
+                         {7, "bytes = 64 is not a number; taken as 12"},
+                         {8, "pcapfcs= is not 0 or 1; taken as 0"},
+                         {10, "destdir=" + longPath.substr(0, 53) +
+                                  "... is longer than 1023 characters; not taken"},
+                     }));
+
+    testsupport::TempDir dir;
+    testsupport::WriteText(dir.file("t.config"), "slice=1\r\nconvertall=yes\r\n");
+    std::vector<std::string> printed;
+    LoadSettings(dir.file("t.config"), o, &printed);
+    EXPECT_EQ(printed, std::vector<std::string>{"Warning: " + dir.file("t.config") +
+                                                " line 2: convertall=yes is not 0 or 1; taken "
+                                                "as 0.\r\n"});
 }
 
 TEST(Settings, TwoLinesChangeOnlyTheirOptions) {
@@ -110,12 +205,15 @@ TEST(Settings, WrittenFormReadsBack) {
     o.jobs = 3;
     EXPECT_TRUE(FormatSettings(o).ends_with("format=tcpdump/libpcap\r\njobs=3\r\n"));
     testsupport::TempDir dir;
-    SaveSettings(dir.file("s.config"), o);
+    EXPECT_EQ(SaveSettings(dir.file("s.config"), o), 0);
     ConvertOptions back;
     LoadSettings(dir.file("s.config"), back);
     EXPECT_EQ(FormatSettings(back), FormatSettings(o));
     EXPECT_FALSE(back.offsetFile);
-    SaveSettings(dir.path() + "/missing/s.config", o);  // silently nothing
+    // Missing folders are made; a file in the way is the system's error.
+    EXPECT_EQ(SaveSettings(dir.file("new/folders/s.config"), o), 0);
+    EXPECT_EQ(testsupport::ReadText(dir.file("new/folders/s.config")), FormatSettings(o));
+    EXPECT_EQ(SaveSettings(dir.file("s.config/s.config"), o), ENOTDIR);
 }
 
 }  // namespace

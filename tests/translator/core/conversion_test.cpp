@@ -7,6 +7,8 @@
 #include "core/console_progress.h"
 #include "core/engine.h"
 #include "support/files.h"
+#include "support/pcap_builder.h"
+#include "translator/conversion.h"
 
 namespace translator {
 namespace {
@@ -171,13 +173,71 @@ TEST(ConversionLoop, SlicingCutsCapturedLengthOnly) {
     EXPECT_EQ(loop.writer.frameLengths, (std::vector<int32_t>{61, 1514, 63}));
 }
 
-TEST(ConversionLoop, CancelSkipsFinishButSucceeds) {
+TEST(ConversionLoop, CancelFinishesTheFileAndSucceeds) {
     Loop loop(3000);
     loop.reader.cancelAfter = 1000;
     EXPECT_TRUE(loop.Run());
     EXPECT_EQ(loop.writer.written.size(), 1000u);
-    EXPECT_EQ(loop.writer.finishes, 0);
+    EXPECT_EQ(loop.writer.finishes, 1);
     EXPECT_EQ(loop.sink.finalText, "Canceled by user");
+}
+
+// Cancels once framesWritten frames are written; 0 cancels before the first.
+class CancellingSink : public ConsoleProgress {
+public:
+    explicit CancellingSink(int64_t framesWritten)
+        : ConsoleProgress(fopen("/dev/null", "w")), cancelAt_(framesWritten) {}
+    void Progress(const TraceInfo& info, const char* text) override {
+        if (info.framesWritten >= cancelAt_) {
+            SetCanceled(true);
+        }
+        ConsoleProgress::Progress(info, text);
+    }
+    void Finished(const TraceInfo& info, const char* text) override {
+        framesWritten = info.framesWritten;
+        ConsoleProgress::Finished(info, text);
+    }
+    int64_t framesWritten = -1;
+
+private:
+    int64_t cancelAt_;
+};
+
+// Cancelled after four frames, every output reads back with those four; cancelled
+// before the first, it is the file a conversion of no frames writes.
+TEST(ConversionLoop, CancelledOutputsAreFinishedWithTheFramesWritten) {
+    TempDir dir;
+    std::vector<testsupport::PcapRecord> records;
+    for (uint32_t i = 0; i < 10; ++i) {
+        records.push_back(
+            {1000000000 + i, i, testsupport::RampFrame(100, static_cast<uint8_t>(i))});
+    }
+    const std::string source = dir.file("in.pcap");
+    testsupport::WriteFile(source, testsupport::PcapFile(0xA1B2C3D4, false, 1, records).data());
+    TranslatorEngine engine;
+    const std::vector<int> targets = engine.Detect(source)->targets;
+    ConvertOptions noFrames;
+    noFrames.convertall = false;
+    noFrames.convertto = 0;
+    for (int format : targets) {
+        SCOPED_TRACE(FormatCode(format));
+        for (int64_t cancelAt : {0, 4}) {
+            CancellingSink sink(cancelAt);
+            engine.SetSink(&sink);
+            EXPECT_TRUE(engine.ConvertFile(source, dir.file("out"), format, ConvertOptions{}));
+            EXPECT_EQ(sink.framesWritten, cancelAt);
+            if (cancelAt == 0) {
+                CancellingSink never(INT64_MAX);
+                engine.SetSink(&never);
+                EXPECT_TRUE(engine.ConvertFile(source, dir.file("none"), format, noFrames));
+                EXPECT_EQ(testsupport::ReadFile(dir.file("out")),
+                          testsupport::ReadFile(dir.file("none")));
+            } else if (engine.ReaderOf(format) != nullptr) {
+                EXPECT_EQ(FramesReadBack(dir.file("out")), cancelAt);
+            }
+            engine.SetSink(nullptr);
+        }
+    }
 }
 
 TEST(ConversionLoop, DamagedSourceEndsAsAtTheEndAndTheSinkKeepsWhy) {
@@ -209,7 +269,7 @@ TEST(ConversionLoop, FailedFrameEndsTheLoopWithTheFirstMessageOnly) {
     loop.writer.finishOk = false;
     EXPECT_FALSE(loop.Run());
     EXPECT_EQ(loop.writer.written.size(), 4u);
-    EXPECT_EQ(loop.writer.finishes, 0);
+    EXPECT_EQ(loop.writer.finishes, 1);
     EXPECT_STREQ(loop.sink.Messages(), "Error writing frame 4\r\n");
     loop.reader.ReportError("second\r\n");
     EXPECT_STREQ(loop.sink.Messages(), "Error writing frame 4\r\n");

@@ -415,6 +415,25 @@ bool DominoWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     return true;
 }
 
+void DominoWriter::ForgetFramesFrom(int64_t position) {
+    while (!entries_.empty() &&
+           LoadLE32(entries_.back().data() + domino::IndexEntry::kDataOffset) >= position) {
+        entries_.pop_back();
+    }
+}
+
+int64_t DominoWriter::MakeRoom(int64_t limit) {
+    int64_t dropped = 0;
+    while (!entries_.empty() &&
+           file.Tell() + domino::kIndexHeaderSize +
+                   domino::IndexEntry::kSize * static_cast<int64_t>(entries_.size()) >
+               limit &&
+           CutFramesFrom(LoadLE32(entries_.back().data() + domino::IndexEntry::kDataOffset))) {
+        ++dropped;
+    }
+    return dropped;
+}
+
 bool DominoWriter::WriteIndex(uint32_t* indexOffset) {
     *indexOffset = 0;
     if (entries_.empty()) {
@@ -477,15 +496,15 @@ bool DominoWriter::WriteSections(uint32_t indexOffset) {
 bool DominoWriter::FinishFile(const TraceInfo& info) {
     uint32_t indexOffset = 0;
     if (!file.IsOpen() || !WriteIndex(&indexOffset)) {
-        Sink().AddMessage("Error writing Domino index entries.\r\n");
+        ReportError("Error writing Domino index entries.\r\n");
         return false;
     }
     if (!WriteFileHeader(info)) {
-        Sink().AddMessage("Error writing Domino header.\r\n");
+        ReportError("Error writing Domino header.\r\n");
         return false;
     }
     if (!WriteSections(indexOffset)) {
-        Sink().AddMessage("Error writing Domino file sections.\r\n");
+        ReportError("Error writing Domino file sections.\r\n");
         return false;
     }
     return true;

@@ -147,6 +147,10 @@ public:
     bool FinishFile(const TraceInfo& info) override;
     bool Close() override;
 
+protected:
+    void ForgetFramesFrom(int64_t position) override;
+    int64_t MakeRoom(int64_t limit) override;
+
 private:
     bool WriteIndex(uint32_t* indexOffset);
     bool WriteFileHeader(const TraceInfo& info);

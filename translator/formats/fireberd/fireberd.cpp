@@ -173,6 +173,22 @@ bool FireBerdWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame)
            file.Flush();
 }
 
+void FireBerdWriter::ForgetFramesFrom(int64_t position) {
+    while (!frameOffsets_.empty() && frameOffsets_.back() >= position) {
+        frameOffsets_.pop_back();
+    }
+}
+
+int64_t FireBerdWriter::MakeRoom(int64_t limit) {
+    int64_t dropped = 0;
+    while (!frameOffsets_.empty() &&
+           file.Tell() + 4 * static_cast<int64_t>(frameOffsets_.size()) > limit &&
+           CutFramesFrom(frameOffsets_.back())) {
+        ++dropped;
+    }
+    return dropped;
+}
+
 bool FireBerdWriter::FinishFile(const TraceInfo& info) {
     using fireberd::FileHeader;
     if (!file.IsOpen() || info.framesWritten > UINT32_MAX) {

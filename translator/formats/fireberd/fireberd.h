@@ -84,6 +84,8 @@ public:
 
 protected:
     bool SupportsInterface(int formatId, const TraceInfo& info) const override;
+    void ForgetFramesFrom(int64_t position) override;
+    int64_t MakeRoom(int64_t limit) override;
 
 private:
     std::vector<uint32_t> frameOffsets_;

@@ -15,6 +15,13 @@ namespace translator {
 
 using namespace byte_order;
 
+namespace {
+
+// Room for the written comment, "Converted From " and a format name.
+constexpr int64_t kMaxCommentSize = 128;
+
+}  // namespace
+
 bool NetMonReader::SupportsInterface(int, const TraceInfo& info) const {
     return IsLanGroup(info);
 }
@@ -208,6 +215,22 @@ bool NetMonWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
            file.Flush();
 }
 
+void NetMonWriter::ForgetFramesFrom(int64_t position) {
+    while (!frameOffsets_.empty() && frameOffsets_.back() >= position) {
+        frameOffsets_.pop_back();
+    }
+}
+
+int64_t NetMonWriter::MakeRoom(int64_t limit) {
+    int64_t dropped = 0;
+    while (!frameOffsets_.empty() &&
+           file.Tell() + 4 * static_cast<int64_t>(frameOffsets_.size()) + kMaxCommentSize > limit &&
+           CutFramesFrom(frameOffsets_.back())) {
+        ++dropped;
+    }
+    return dropped;
+}
+
 bool NetMonWriter::WriteFrameTable(uint32_t* offset) {
     const int64_t position = file.Tell();
     if (position > UINT32_MAX) {
@@ -222,7 +245,7 @@ bool NetMonWriter::WriteComment(const TraceInfo& info, uint32_t* offset, uint32_
     if (position > UINT32_MAX) {
         return false;
     }
-    char comment[128];
+    char comment[kMaxCommentSize];
     const int n = snprintf(comment, sizeof comment, "Converted From %s", FormatName(info.format));
     *offset = static_cast<uint32_t>(position);
     *length = static_cast<uint32_t>(n + 1);

@@ -417,6 +417,13 @@ bool ObserverWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame)
            file.Flush();
 }
 
+// The chain then ends with the last kept packet's link to the end of the file.
+void ObserverWriter::ForgetFramesFrom(int64_t position) {
+    if (lastPacket_ >= position) {
+        lastPacket_ = 0;
+    }
+}
+
 bool ObserverWriter::FinishFile(const TraceInfo&) {
     using observer::FileHeader;
     if (!file.IsOpen()) {

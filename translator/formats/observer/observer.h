@@ -140,6 +140,7 @@ public:
 
 protected:
     bool SupportsInterface(int formatId, const TraceInfo& info) const override;
+    void ForgetFramesFrom(int64_t position) override;
 
 private:
     uint8_t packet_[observer::PacketHeader::kSize] = {};
