@@ -235,7 +235,18 @@ TEST(Interrupt, EndsTheRunAfterTheConversionUnderWay) {
     EXPECT_EQ(report.find(allWritten), std::string::npos) << report;
     EXPECT_EQ(report.substr(report.size() - std::min<size_t>(report.size(), 20)),
               "\r\nCanceled by user\r\n");
-    EXPECT_TRUE(FileExists(c.dir.file("a.snoop")));
+    // The output is finished: a capture of exactly the frames reported written.
+    const size_t label = report.find("Data Frames Written:  \t");
+    ASSERT_NE(label, std::string::npos) << report;
+    const std::string written = report.substr(label + 23, report.find('\r', label) - label - 23);
+    EXPECT_NE(RunCommand(std::string(kProgram) + " --info --json " + c.dir.file("a.snoop"))
+                  .find("\"frames\":" + written + ",\"non_data_frames\":0"),
+              std::string::npos);
+    if (HaveTool("tshark")) {
+        EXPECT_EQ(
+            RunCommand("tshark -r " + c.dir.file("a.snoop") + " -T fields -e frame.number | wc -l"),
+            written + "\n");
+    }
 
     // A folder run begins no further file and leaves out the totals.
     const std::string output = "out/" + ConvertedName("a.pcap", FormatSuffix(FMT_SO));
