@@ -55,7 +55,7 @@ void PrintHelp() {
         "  --offset-file         write a .offset side file too (as /offsetfile)\r\n"
         "  --no-settings         ignore the settings file\r\n"
         "  --strict              exit 2 on any warning or any file not converted\r\n"
-        "  --quiet, -q           print errors only\r\n"
+        "  --quiet, -q           print errors and warnings only\r\n"
         "  --recursive, -r       convert the subfolders of a source folder too, into the\r\n"
         "                        same tree: each folder's files, then its subfolders, in\r\n"
         "                        name order\r\n"
@@ -278,7 +278,9 @@ int RunConversion(TranslatorEngine& engine, const ConsoleArguments& arguments,
     CancelOnInterrupt();
     RefuseUnwritableFormat(stream, engine, arguments.operands[2], format);
     int status = -1;
-    if (source == kStandardStream || IsRegularFile(source)) {
+    if (destination == kStandardStream && options.offsetFile) {
+        fputs("The offset file needs a destination file; - writes standard output.\r\n", stream);
+    } else if (source == kStandardStream || IsRegularFile(source)) {
         status = RunFile(engine, source, destination, format, options, report, outcome);
     } else if (destination == kStandardStream && IsFolder(source)) {
         fprintf(stream, "%s is a folder; standard output (-) takes a single file.\r\n",

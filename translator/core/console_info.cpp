@@ -72,14 +72,39 @@ std::string UtcTime(uint32_t seconds, uint32_t micros, char separator) {
     return text;
 }
 
+bool IsUtf8(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const size_t length = lead < 0x80       ? 1
+                              : lead >> 5 == 6  ? 2
+                              : lead >> 4 == 14 ? 3
+                              : lead >> 3 == 30 ? 4
+                                                : 0;
+        if (length == 0 || i + length > text.size()) {
+            return false;
+        }
+        for (size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
+// A JSON string; a name that is not UTF-8 (file names are bytes) has its
+// upper bytes escaped one by one, so the line stays valid JSON.
 std::string JsonString(const std::string& text) {
+    const bool utf8 = IsUtf8(text);
     std::string quoted = "\"";
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\') {
             quoted += '\\';
             quoted += c;
-        } else if (byte < 0x20) {
+        } else if (byte < 0x20 || (byte >= 0x80 && !utf8)) {
             char escaped[8];
             snprintf(escaped, sizeof escaped, "\\u%04x", byte);
             quoted += escaped;

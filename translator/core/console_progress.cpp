@@ -1,6 +1,7 @@
 #include "console_progress.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cinttypes>
 #include <csignal>
 #include <cstdarg>
@@ -11,10 +12,12 @@ namespace translator {
 
 namespace {
 
-volatile sig_atomic_t interrupted = 0;
+// Set by the signal handler, read by every thread of a folder run.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
 void OnInterrupt(int) {
-    interrupted = 1;
+    interrupted = true;
 }
 
 }  // namespace
@@ -30,7 +33,7 @@ void CancelOnInterrupt() {
 }
 
 bool Interrupted() {
-    return interrupted != 0;
+    return interrupted;
 }
 
 void ConsoleProgress::AddMessage(const char* format, ...) {

@@ -28,6 +28,9 @@ struct ConvertOptions {
     int32_t jobs = 0;
 };
 
+// Most files a folder run converts at once.
+constexpr int kMaxJobs = 256;
+
 // The three text fields hold at most this many characters.
 constexpr size_t kMaxOptionText = 1023;
 

@@ -4,9 +4,6 @@
 
 namespace translator {
 
-// Most files a folder run converts at once.
-constexpr int kMaxJobs = 256;
-
 // Files of a folder converted at once when nothing says otherwise: one per
 // core this process may run on.
 int DefaultJobs();

@@ -172,7 +172,11 @@ std::string ApplyPair(const std::string& key, const std::string& value, ConvertO
         return ApplyInt32(value, o.bytes);
     }
     if (strcasecmp(k, "jobs") == 0) {
-        return ApplyInt32(value, o.jobs);
+        const std::string problem = ApplyInt32(value, o.jobs);
+        return problem.empty() && (o.jobs < 0 || o.jobs > kMaxJobs)
+                   ? "is not a number of files from 0 (one per core) to " +
+                         std::to_string(kMaxJobs) + "; taken as 0"
+                   : problem;
     }
     if (strcasecmp(k, "sourcedir") == 0) {
         return ApplyText(value, o.sourcedir);

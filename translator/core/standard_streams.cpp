@@ -47,7 +47,7 @@ TemporaryFile::~TemporaryFile() {
 
 bool TemporaryFile::Create() {
     std::string pattern = TemporaryFolder() + "/translator-XXXXXX";
-    fd_ = mkstemp(pattern.data());
+    fd_ = mkostemp(pattern.data(), O_CLOEXEC);
     if (fd_ < 0) {
         return false;
     }

@@ -96,6 +96,8 @@ TEST(Pipes, WithDashDestinationEveryTextGoesToStandardError) {
          "Unknown option '--bogus'. translator --help lists the options.\r\n"},
         {"in.pcap - ZZ", "Unknown format 'ZZ'. translator --list-formats lists the formats.\r\n"},
         {"src - TD", "src is a folder; standard output (-) takes a single file.\r\n"},
+        {"in.pcap - SO /offsetfile",
+         "The offset file needs a destination file; - writes standard output.\r\n"},
         {"missing - TD",
          "The source file or directory does not exist, or it does not have any data files.\r\n"},
     };
