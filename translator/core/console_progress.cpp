@@ -36,7 +36,7 @@ bool Interrupted() {
     return interrupted;
 }
 
-void ConsoleProgress::AddMessage(const char* format, ...) {
+void AccumulatingSink::AddMessage(const char* format, ...) {
     char text[kMessageLimit];
     va_list args;
     va_start(args, format);
@@ -46,7 +46,7 @@ void ConsoleProgress::AddMessage(const char* format, ...) {
     hasMessages_ = true;
 }
 
-void ConsoleProgress::ClearMessages() {
+void AccumulatingSink::ClearMessages() {
     messages_.clear();
     hasMessages_ = false;
 }

@@ -23,14 +23,11 @@ enum class ProgressStyle {
 
 // The console sink: keeps messages, shows progress and prints the closing
 // report. It is canceled by SetCanceled or by an interrupt (CancelOnInterrupt).
-class ConsoleProgress : public ProgressSink {
+class ConsoleProgress : public AccumulatingSink {
 public:
     explicit ConsoleProgress(FILE* out = stdout, ProgressStyle style = ProgressStyle::kDots)
         : out_(out), style_(style) {}
 
-    const char* Messages() const override { return hasMessages_ ? messages_.c_str() : nullptr; }
-    void AddMessage(const char* format, ...) override __attribute__((format(printf, 2, 3)));
-    void ClearMessages() override;
     void Finished(const TraceInfo& info, const char* text) override;
     void Progress(const TraceInfo& info, const char* text) override;
     void SetCanceled(bool canceled) override { canceled_ = canceled; }
@@ -43,8 +40,6 @@ private:
 
     FILE* out_;
     ProgressStyle style_;
-    std::string messages_;
-    bool hasMessages_ = false;
     // Also read by the threads that convert the files of a folder at once.
     std::atomic<bool> canceled_ = false;
     int dotColumn_ = 0;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <cstdarg>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -33,7 +32,7 @@ using Section = std::vector<Event>;
 // The sink of one worker's engine: keeps the messages of the conversion in
 // hand and records everything meant for the console into the current
 // section. Cancelling is the console sink's.
-class RecordingSink : public ProgressSink {
+class RecordingSink : public AccumulatingSink {
 public:
     explicit RecordingSink(ProgressSink& console) : console_(console) {}
 
@@ -48,20 +47,6 @@ public:
             {kind, text, 1, info != nullptr ? std::make_unique<TraceInfo>(*info) : nullptr});
     }
 
-    const char* Messages() const override { return hasMessages_ ? messages_.c_str() : nullptr; }
-    void AddMessage(const char* format, ...) override __attribute__((format(printf, 2, 3))) {
-        char text[kMessageLimit];
-        va_list args;
-        va_start(args, format);
-        vsnprintf(text, sizeof text, format, args);
-        va_end(args);
-        messages_ += text;
-        hasMessages_ = true;
-    }
-    void ClearMessages() override {
-        messages_.clear();
-        hasMessages_ = false;
-    }
     void Progress(const TraceInfo& info, const char* text) override {
         if (text != nullptr && *text != '\0') {
             Add(Event::kProgress, text, &info);
@@ -90,8 +75,6 @@ private:
     ProgressSink& console_;
     Section* section_ = nullptr;
     const TraceInfo* counting_ = nullptr;
-    std::string messages_;
-    bool hasMessages_ = false;
 };
 
 // A worker's run: its texts go into the section being recorded; names and

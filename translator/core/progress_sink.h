@@ -34,4 +34,16 @@ private:
     std::string damage_;
 };
 
+// A sink that keeps every message it is given, in order, until cleared.
+class AccumulatingSink : public ProgressSink {
+public:
+    const char* Messages() const override { return hasMessages_ ? messages_.c_str() : nullptr; }
+    void AddMessage(const char* format, ...) override __attribute__((format(printf, 2, 3)));
+    void ClearMessages() override;
+
+private:
+    std::string messages_;
+    bool hasMessages_ = false;
+};
+
 }  // namespace translator

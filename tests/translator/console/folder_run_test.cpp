@@ -8,18 +8,13 @@
 #include "support/files.h"
 #include "support/pcap_builder.h"
 #include "support/snoop_builder.h"
+#include "translator/console/console_frames.h"
 
 namespace translator {
 namespace {
 
 using namespace testsupport;
 namespace fs = std::filesystem;
-
-const std::vector<PcapRecord> kFrames = {
-    {1213853938, 538217, RampFrame(64), 0},
-    {1213853939, 946263, RampFrame(200, 9), 0},
-    {1213853940, 1, RampFrame(70, 3), 0},
-};
 
 std::vector<uint8_t> Pcap() {
     return PcapFile(0xA1B2C3D4, false, 1, kFrames).data();
