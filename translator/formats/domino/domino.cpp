@@ -18,6 +18,8 @@ using namespace byte_order;
 namespace {
 
 constexpr int32_t kEthernetRate = 10000000;
+// Index entries fetched in one read (80 KiB).
+constexpr int64_t kIndexEntriesAhead = 4096;
 constexpr int32_t kGigabitRate = 1000000000;
 
 struct LineCode {
@@ -65,6 +67,8 @@ bool DominoReader::Open(const std::string& path) {
     info.Reset();
     cursor_ = 0;
     entriesRead_ = 0;
+    entries_.clear();
+    entryPos_ = 0;
     cells_ = {};
     if (!FileTraceReader::Open(path)) {
         return false;
@@ -235,15 +239,23 @@ bool DominoReader::FindFrameIndex() {
 // announced frames are still missing.
 bool DominoReader::ReadIndexEntry(uint8_t* entry) {
     using domino::IndexEntry;
-    const int64_t left = fileSize - cursor_;
-    if (left < IndexEntry::kSize) {
-        return left != 0 && entriesRead_ < info.totalFrames &&
-               CutShort("index entry", IndexEntry::kSize, left);
+    if (entryPos_ == entries_.size()) {
+        const int64_t left = fileSize - cursor_;
+        if (left < IndexEntry::kSize) {
+            return left != 0 && entriesRead_ < info.totalFrames &&
+                   CutShort("index entry", IndexEntry::kSize, left);
+        }
+        const int64_t whole = std::min<int64_t>(left / IndexEntry::kSize, kIndexEntriesAhead);
+        entries_.resize(static_cast<size_t>(whole) * IndexEntry::kSize);
+        entryPos_ = 0;
+        if (!file.Seek(cursor_) || !ReadPart(entries_.data(), entries_.size(), "index entry")) {
+            entries_.clear();
+            return false;
+        }
+        cursor_ += static_cast<int64_t>(entries_.size());
     }
-    if (!file.Seek(cursor_) || !ReadPart(entry, IndexEntry::kSize, "index entry")) {
-        return false;
-    }
-    cursor_ += IndexEntry::kSize;
+    memcpy(entry, entries_.data() + entryPos_, IndexEntry::kSize);
+    entryPos_ += IndexEntry::kSize;
     ++entriesRead_;
     return true;
 }

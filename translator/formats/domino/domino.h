@@ -133,6 +133,10 @@ private:
 
     int64_t cursor_ = 0;  // next index entry; 0: no more
     int64_t entriesRead_ = 0;
+    // Index entries read ahead: the index lies apart from the frames, and
+    // fetching one entry at a time would refill the input buffer twice a frame.
+    std::vector<uint8_t> entries_;
+    size_t entryPos_ = 0;
     uint16_t adapter_ = 0;
     uint16_t line_ = 0;
     CellSplitter cells_;
