@@ -128,6 +128,22 @@ struct ConsoleReport {
     std::vector<std::string> standIns;
 };
 
+// text with every occurrence of from replaced by to.
+std::string ReplacedAll(const std::string& text, const std::string& from, const char* to) {
+    if (from.empty()) {
+        return text;
+    }
+    std::string result;
+    size_t start = 0;
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, start)) {
+        result.append(text, start, at - start);
+        result.append(to);
+        start = at + from.size();
+    }
+    result.append(text, start, std::string::npos);
+    return result;
+}
+
 // The console's texts go to the report stream as they come, ahead of the
 // conversion's own progress lines.
 class ConsoleRun : public ConversionRun {
@@ -138,10 +154,7 @@ public:
     void Report(const std::string& text) override {
         std::string shown = text;
         for (const std::string& path : report_.standIns) {
-            for (size_t at = shown.find(path); at != std::string::npos;
-                 at = shown.find(path, at + 1)) {
-                shown.replace(at, path.size(), kStandardStream);
-            }
+            shown = ReplacedAll(shown, path, kStandardStream);
         }
         // A conversion that fails before its closing report leaves the progress line open.
         report_.progress->EndProgressLine();

@@ -172,7 +172,10 @@ void PrintJson(const std::string& path, const TraceInfo& info, const ReadThrough
     json += ",\"compression\":" + JsonString(CompressionName(info.compression));
     json += ",\"warnings\":[";
     for (size_t i = 0; i < read.warnings.size(); ++i) {
-        json += (i > 0 ? "," : "") + JsonString(read.warnings[i]);
+        if (i > 0) {
+            json += ',';
+        }
+        json += JsonString(read.warnings[i]);
     }
     json += "]}\n";
     fputs(json.c_str(), stdout);
