@@ -115,17 +115,6 @@ std::string JsonString(const std::string& text) {
     return quoted + "\"";
 }
 
-const char* CompressionName(int compression) {
-    switch (compression) {
-        case COMPRESSION_GZIP:
-            return "gzip";
-        case COMPRESSION_ZSTD:
-            return "zstd";
-        default:
-            return "none";
-    }
-}
-
 int64_t StoredSize(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;

@@ -31,6 +31,25 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
     return true;
 }
 
+// Copies from one descriptor to another up to the end of from, or up to an
+// interrupt when interruptible; false when a read or a write fails.
+bool CopyStream(int from, int to, bool interruptible) {
+    const auto block = std::make_unique_for_overwrite<uint8_t[]>(kCopyBlock);
+    while (!(interruptible && Interrupted())) {
+        const ssize_t got = read(from, block.get(), kCopyBlock);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return got == 0;
+        }
+        if (!WriteAll(to, block.get(), static_cast<size_t>(got))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string TemporaryFolder() {
@@ -56,23 +75,7 @@ bool TemporaryFile::Create() {
 }
 
 bool SpoolStandardInput(const TemporaryFile& file) {
-    const auto block = std::make_unique_for_overwrite<uint8_t[]>(kCopyBlock);
-    while (!Interrupted()) {
-        const ssize_t got = read(STDIN_FILENO, block.get(), kCopyBlock);
-        if (got == 0) {
-            return true;
-        }
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (!WriteAll(file.fd(), block.get(), static_cast<size_t>(got))) {
-            return false;
-        }
-    }
-    return true;
+    return CopyStream(STDIN_FILENO, file.fd(), true);
 }
 
 bool CopyToStandardOutput(const std::string& path) {
@@ -80,22 +83,7 @@ bool CopyToStandardOutput(const std::string& path) {
     if (fd < 0) {
         return false;
     }
-    const auto block = std::make_unique_for_overwrite<uint8_t[]>(kCopyBlock);
-    bool ok = true;
-    for (;;) {
-        const ssize_t got = read(fd, block.get(), kCopyBlock);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            ok = got == 0;
-            break;
-        }
-        if (!WriteAll(STDOUT_FILENO, block.get(), static_cast<size_t>(got))) {
-            ok = false;
-            break;
-        }
-    }
+    const bool ok = CopyStream(fd, STDOUT_FILENO, false);
     const int error = errno;
     close(fd);
     errno = error;

@@ -20,6 +20,17 @@ const char* FrameOriginNote(int origin) {
     }
 }
 
+const char* CompressionName(int compression) {
+    switch (compression) {
+        case COMPRESSION_GZIP:
+            return "gzip";
+        case COMPRESSION_ZSTD:
+            return "zstd";
+        default:
+            return "none";
+    }
+}
+
 const char* CompressionNote(int compression) {
     switch (compression) {
         case COMPRESSION_GZIP:

@@ -28,6 +28,8 @@ enum SourceCompression : int32_t {
     COMPRESSION_ZSTD,
 };
 
+// "gzip", "zstd" or "none".
+const char* CompressionName(int compression);
 // " (gzip-compressed)" and the like; empty for a plain file.
 const char* CompressionNote(int compression);
 

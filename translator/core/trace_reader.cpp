@@ -276,7 +276,7 @@ bool GzTraceReader::ReadRecordStart(void* buffer, size_t n, const char* what) {
 
 bool GzTraceReader::BrokenOff() {
     return Damaged("the %s stream is damaged after %" PRId64 " bytes",
-                   file.Compression() == COMPRESSION_ZSTD ? "zstd" : "gzip", file.Tell());
+                   CompressionName(file.Compression()), file.Tell());
 }
 
 }  // namespace translator

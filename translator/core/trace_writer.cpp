@@ -154,6 +154,22 @@ int64_t FileTraceWriter::CutBack() {
     return diskFailed ? lost + MakeRoom(kept) : lost;
 }
 
+void FileTraceWriter::ForgetFramesFrom(int64_t position) {
+    while (LastFrameStart() >= position) {
+        DropLastFrame();
+    }
+}
+
+int64_t FileTraceWriter::MakeRoom(int64_t limit) {
+    int64_t dropped = 0;
+    for (int64_t last = LastFrameStart();
+         last >= 0 && file.Tell() + FinishSize() > limit && CutFramesFrom(last);
+         last = LastFrameStart()) {
+        ++dropped;
+    }
+    return dropped;
+}
+
 bool FileTraceWriter::CutFramesFrom(int64_t position) {
     if (!file.CutBack(position)) {
         return false;

@@ -106,14 +106,20 @@ public:
 
 protected:
     // Forgets what the writer keeps of the frames from position on, which a
-    // cut has removed from the file.
-    virtual void ForgetFramesFrom(int64_t) {}
-    // After a full disk cut the file back: drops further frames, with
-    // CutFramesFrom, until what FinishFile appends fits within the limit
-    // bytes the disk held. Returns how many frames were dropped.
-    virtual int64_t MakeRoom(int64_t) { return 0; }
+    // cut has removed from the file: by default its table entries, last first.
+    virtual void ForgetFramesFrom(int64_t position);
+    // Writers that append a table of their frames in FinishFile: where the
+    // last frame kept starts (-1: none), and how many bytes FinishFile then
+    // appends. After a full disk, frames are dropped from the end until
+    // those bytes fit within what the disk held.
+    virtual int64_t LastFrameStart() const { return -1; }
+    virtual int64_t FinishSize() const { return 0; }
+    // Removes the last frame's entry from that table.
+    virtual void DropLastFrame() {}
     // Removes the frames from position, a frame's start, on.
     bool CutFramesFrom(int64_t position);
+    // Frames dropped to make room for what FinishFile appends within limit.
+    int64_t MakeRoom(int64_t limit);
 
 private:
     // Positions of the checkpoints since the last one that reached the

@@ -427,23 +427,19 @@ bool DominoWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     return true;
 }
 
-void DominoWriter::ForgetFramesFrom(int64_t position) {
-    while (!entries_.empty() &&
-           LoadLE32(entries_.back().data() + domino::IndexEntry::kDataOffset) >= position) {
-        entries_.pop_back();
-    }
+void DominoWriter::DropLastFrame() {
+    entries_.pop_back();
 }
 
-int64_t DominoWriter::MakeRoom(int64_t limit) {
-    int64_t dropped = 0;
-    while (!entries_.empty() &&
-           file.Tell() + domino::kIndexHeaderSize +
-                   domino::IndexEntry::kSize * static_cast<int64_t>(entries_.size()) >
-               limit &&
-           CutFramesFrom(LoadLE32(entries_.back().data() + domino::IndexEntry::kDataOffset))) {
-        ++dropped;
-    }
-    return dropped;
+int64_t DominoWriter::LastFrameStart() const {
+    return entries_.empty()
+               ? -1
+               : int64_t{LoadLE32(entries_.back().data() + domino::IndexEntry::kDataOffset)};
+}
+
+int64_t DominoWriter::FinishSize() const {
+    return domino::kIndexHeaderSize +
+           domino::IndexEntry::kSize * static_cast<int64_t>(entries_.size());
 }
 
 bool DominoWriter::WriteIndex(uint32_t* indexOffset) {

@@ -152,8 +152,9 @@ public:
     bool Close() override;
 
 protected:
-    void ForgetFramesFrom(int64_t position) override;
-    int64_t MakeRoom(int64_t limit) override;
+    void DropLastFrame() override;
+    int64_t LastFrameStart() const override;
+    int64_t FinishSize() const override;
 
 private:
     bool WriteIndex(uint32_t* indexOffset);

@@ -173,20 +173,16 @@ bool FireBerdWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame)
            file.Flush();
 }
 
-void FireBerdWriter::ForgetFramesFrom(int64_t position) {
-    while (!frameOffsets_.empty() && frameOffsets_.back() >= position) {
-        frameOffsets_.pop_back();
-    }
+void FireBerdWriter::DropLastFrame() {
+    frameOffsets_.pop_back();
 }
 
-int64_t FireBerdWriter::MakeRoom(int64_t limit) {
-    int64_t dropped = 0;
-    while (!frameOffsets_.empty() &&
-           file.Tell() + 4 * static_cast<int64_t>(frameOffsets_.size()) > limit &&
-           CutFramesFrom(frameOffsets_.back())) {
-        ++dropped;
-    }
-    return dropped;
+int64_t FireBerdWriter::LastFrameStart() const {
+    return frameOffsets_.empty() ? -1 : int64_t{frameOffsets_.back()};
+}
+
+int64_t FireBerdWriter::FinishSize() const {
+    return 4 * static_cast<int64_t>(frameOffsets_.size());
 }
 
 bool FireBerdWriter::FinishFile(const TraceInfo& info) {

@@ -215,20 +215,16 @@ bool NetMonWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
            file.Flush();
 }
 
-void NetMonWriter::ForgetFramesFrom(int64_t position) {
-    while (!frameOffsets_.empty() && frameOffsets_.back() >= position) {
-        frameOffsets_.pop_back();
-    }
+void NetMonWriter::DropLastFrame() {
+    frameOffsets_.pop_back();
 }
 
-int64_t NetMonWriter::MakeRoom(int64_t limit) {
-    int64_t dropped = 0;
-    while (!frameOffsets_.empty() &&
-           file.Tell() + 4 * static_cast<int64_t>(frameOffsets_.size()) + kMaxCommentSize > limit &&
-           CutFramesFrom(frameOffsets_.back())) {
-        ++dropped;
-    }
-    return dropped;
+int64_t NetMonWriter::LastFrameStart() const {
+    return frameOffsets_.empty() ? -1 : int64_t{frameOffsets_.back()};
+}
+
+int64_t NetMonWriter::FinishSize() const {
+    return 4 * static_cast<int64_t>(frameOffsets_.size()) + kMaxCommentSize;
 }
 
 bool NetMonWriter::WriteFrameTable(uint32_t* offset) {

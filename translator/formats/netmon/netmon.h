@@ -84,8 +84,9 @@ public:
 
 protected:
     bool SupportsInterface(int formatId, const TraceInfo& info) const override;
-    void ForgetFramesFrom(int64_t position) override;
-    int64_t MakeRoom(int64_t limit) override;
+    void DropLastFrame() override;
+    int64_t LastFrameStart() const override;
+    int64_t FinishSize() const override;
 
 private:
     bool WriteFrameTable(uint32_t* offset);
