@@ -27,66 +27,70 @@ namespace {
 
 const char kDashLine[] = "------------------------------------------------------------------\r\n";
 
-void PrintUsage() {
-    printf("Usage: Translator [source file or dir] [dest file or dir] [format]\r\n");
-    printf("  Formats:\r\n");
+// The documented usage ends its lines with CR LF; --help, which scripts
+// read, with LF alone.
+void PrintUsage(const char* end = "\r\n") {
+    printf("Usage: Translator [source file or dir] [dest file or dir] [format]%s", end);
+    printf("  Formats:%s", end);
     for (int id = 1; id < kFormatCount; ++id) {
         if (*FormatCode(id) != '\0') {
-            printf("    %s = %s (%s)\r\n", FormatCode(id), FormatName(id), FormatExtension(id));
+            printf("    %s = %s (%s)%s", FormatCode(id), FormatName(id), FormatExtension(id), end);
         }
     }
-    printf("Examples:\r\n");
-    printf("  Translator c:\\data\\decnet_eth.dat c:\\data_conversion\\decnet_eth.pcap TD\r\n");
-    printf("  Translator c:\\data_dir c:\\converted_data TL\r\n");
+    printf("Examples:%s", end);
+    printf("  Translator c:\\data\\decnet_eth.dat c:\\data_conversion\\decnet_eth.pcap TD%s", end);
+    printf("  Translator c:\\data_dir c:\\converted_data TL%s", end);
 }
 
 void PrintHelp() {
-    PrintUsage();
+    PrintUsage("\n");
     printf(
-        "Options (before or after the operands; each overrides its setting for this run):\r\n"
-        "  --range FROM-TO       convert frames FROM to TO only (FROM- : to the last)\r\n"
-        "  --slice BYTES         keep at most BYTES bytes of each frame\r\n"
-        "  --pcap-nanoseconds    pcap output with nanosecond times\r\n"
-        "  --pcap-swapped[=0|1]  pcap output in little-endian byte order (the default)\r\n"
-        "  --pcap-modified       pcap output in the modified (extended record) layout\r\n"
-        "  --pcap-remove-atm     leave the ATM pseudo-header out of pcap output\r\n"
-        "  --pcap-fcs            frames in pcap and pcapng files carry their FCS\r\n"
-        "  --hexdump-extended    extended HexDump output\r\n"
-        "  --offset-file         write a .offset side file too (as /offsetfile)\r\n"
-        "  --no-settings         ignore the settings file\r\n"
-        "  --strict              exit 2 on any warning or any file not converted\r\n"
-        "  --quiet, -q           print errors and warnings only\r\n"
-        "  --recursive, -r       convert the subfolders of a source folder too, into the\r\n"
-        "                        same tree: each folder's files, then its subfolders, in\r\n"
-        "                        name order\r\n"
-        "  --jobs N              convert N files of a folder at once (default: one per\r\n"
-        "                        core; the report is the same for any N)\r\n"
-        "  --info FILE...        describe files without converting (--json: as JSON)\r\n"
-        "  --list-formats        list the formats and whether they are read and written\r\n"
-        "  --version             print the version\r\n"
-        "  --help, -h            print this help\r\n"
-        "A switch flag takes =0 or =1 to set it either way. \"-\" as the source reads\r\n"
-        "standard input; as the destination, writes standard output.\r\n"
-        "Exit status: 0 done, 255 failed or refused, 2 a warning with --strict, 130 "
-        "interrupted.\r\n");
+        "Options (before or after the operands; each overrides its setting for this run):\n"
+        "  --range FROM-TO       convert frames FROM to TO only (FROM- : to the last)\n"
+        "  --slice BYTES         keep at most BYTES bytes of each frame\n"
+        "  --pcap-nanoseconds    pcap output with nanosecond times\n"
+        "  --pcap-swapped[=0|1]  pcap output in big-endian byte order (the default);\n"
+        "                        =0: little-endian\n"
+        "  --pcap-modified       pcap output in the modified (extended record) layout\n"
+        "  --pcap-remove-atm     leave the ATM pseudo-header out of pcap output\n"
+        "  --pcap-fcs            frames in pcap and pcapng files carry their FCS\n"
+        "  --hexdump-extended    extended HexDump output\n"
+        "  --offset-file         write a .offset side file too (as /offsetfile)\n"
+        "  --no-settings         ignore the settings file\n"
+        "  --strict              exit 2 on any warning or any file not converted\n"
+        "  --quiet, -q           print errors and warnings only, each naming its file\n"
+        "  --recursive, -r       convert the subfolders of a source folder too, into the\n"
+        "                        same tree: each folder's files, then its subfolders, in\n"
+        "                        name order\n"
+        "  --jobs N              convert N files of a folder at once (default: one per\n"
+        "                        core; the report is the same for any N)\n"
+        "  --info FILE...        describe files without converting (--json: as JSON)\n"
+        "  --list-formats        list the formats and whether they are read and written\n"
+        "  --version             print the version\n"
+        "  --help, -h            print this help\n"
+        "A switch flag takes =0 or =1 to set it either way. \"-\" as the source reads\n"
+        "standard input; as the destination, writes standard output. A destination is\n"
+        "replaced only once its conversion has finished.\n"
+        "Exit status: 0 done, 255 failed or refused, 2 a warning with --strict, 130\n"
+        "interrupted (129 hung up, 143 terminated).\n");
 }
 
 void PrintVersion() {
-    printf("translator (Veltrix Translator) %s\r\n", TRANSLATOR_VERSION);
+    printf("translator (Veltrix Translator) %s\n", TRANSLATOR_VERSION);
 }
 
 void PrintFormatList(const TranslatorEngine& engine) {
-    printf("CODE\tNAME\tEXTENSION\tREAD\tWRITE\r\n");
+    printf("CODE\tNAME\tEXTENSION\tREAD\tWRITE\n");
     for (int id = 1; id < kFormatCount; ++id) {
-        printf("%s\t%s\t%s\t%s\t%s\r\n", FormatCode(id), FormatName(id), FormatExtension(id),
+        printf("%s\t%s\t%s\t%s\t%s\n", FormatCode(id), FormatName(id), FormatExtension(id),
                engine.ReaderOf(id) != nullptr ? "yes" : "no",
                engine.WriterOf(id) != nullptr ? "yes" : "no");
     }
 }
 
-// A destination format that no writer takes is refused by name up front; the
-// conversion then goes on to fail with its documented message.
-void RefuseUnwritableFormat(FILE* out, const TranslatorEngine& engine, const std::string& code,
+// A destination format that no writer takes is refused by name up front;
+// true when it was.
+bool RefuseUnwritableFormat(FILE* out, const TranslatorEngine& engine, const std::string& code,
                             int format) {
     if (format == FMT_UN) {
         fprintf(out, "Unknown format '%s'. translator --list-formats lists the formats.\r\n",
@@ -97,7 +101,10 @@ void RefuseUnwritableFormat(FILE* out, const TranslatorEngine& engine, const std
                     ? "%s files can be read but not written.\r\n"
                     : "%s files can be neither read nor written.\r\n",
                 FormatName(format));
+    } else {
+        return false;
     }
+    return true;
 }
 
 bool IsRegularFile(const std::string& path) {
@@ -156,6 +163,10 @@ public:
         for (const std::string& path : report_.standIns) {
             shown = ReplacedAll(shown, path, kStandardStream);
         }
+        // Quiet folder runs print no sections, so each text names its file.
+        if (report_.quiet && !file_.empty() && shown.rfind(file_, 0) != 0) {
+            shown = file_ + ": " + shown;
+        }
         // A conversion that fails before its closing report leaves the progress line open.
         report_.progress->EndProgressLine();
         fputs(shown.c_str(), report_.stream);
@@ -171,9 +182,11 @@ public:
     }
     const char* SectionLine() const override { return kDashLine; }
     const char* SectionEnd() const override { return "\r\n"; }
+    void NoteFile(const std::string& source) override { file_ = source; }
 
 private:
     const ConsoleReport& report_;
+    std::string file_;
 };
 
 // What the exit status depends on besides the conversions themselves: with
@@ -276,8 +289,8 @@ int RunFile(TranslatorEngine& engine, const std::string& source, const std::stri
     return ok ? outcome.Status(true) : -1;
 }
 
-// One file or a folder. SIGINT and SIGTERM cancel the conversion under way:
-// its output is finished and no further file is begun.
+// One file or a folder. SIGINT, SIGTERM and SIGHUP cancel the conversion
+// under way: its output is finished and no further file is begun.
 int RunConversion(TranslatorEngine& engine, const ConsoleArguments& arguments,
                   const ConvertOptions& options, FILE* stream, ConsoleOutcome& outcome) {
     const std::string& source = arguments.operands[0];
@@ -289,7 +302,9 @@ int RunConversion(TranslatorEngine& engine, const ConsoleArguments& arguments,
     const ConsoleReport report{stream, arguments.quiet, &progress, {}};
     engine.SetSink(&progress);
     CancelOnInterrupt();
-    RefuseUnwritableFormat(stream, engine, arguments.operands[2], format);
+    // A single file goes on to fail with the documented message; a folder
+    // run is not begun, so that nothing is created.
+    const bool refused = RefuseUnwritableFormat(stream, engine, arguments.operands[2], format);
     int status = -1;
     if (destination == kStandardStream && options.offsetFile) {
         fputs("The offset file needs a destination file; - writes standard output.\r\n", stream);
@@ -298,13 +313,14 @@ int RunConversion(TranslatorEngine& engine, const ConsoleArguments& arguments,
     } else if (destination == kStandardStream && IsFolder(source)) {
         fprintf(stream, "%s is a folder; standard output (-) takes a single file.\r\n",
                 source.c_str());
-    } else {
+    } else if (!refused) {
         status = RunFolder(engine, arguments, format, options, report, outcome);
     }
     engine.SetSink(nullptr);
     if (Interrupted()) {
-        fputs("Canceled by user\r\n", stream);
-        return 130;
+        fprintf(stream, "%s\r\n", kCanceledText);
+        // The shell's status for a program ended by that signal.
+        return 128 + InterruptSignal();
     }
     return status;
 }

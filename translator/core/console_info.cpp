@@ -124,20 +124,25 @@ bool HasTimes(const ReadThrough& read) {
     return read.firstSeconds != 0 || read.firstMicros != 0;
 }
 
+// Lines end in LF alone: scripts read this text, unlike the conversion report.
 void PrintText(const std::string& path, const TraceInfo& info, const ReadThrough& read) {
-    fputs(SourceSummaryText(path, info).c_str(), stdout);
-    printf("Frames Read:          \t%" PRId64 "\r\n", read.frames);
-    printf("Non Data Frames Read: \t%" PRId64 "\r\n", read.nonDataFrames);
+    std::string text = SourceSummaryText(path, info);
+    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
+        text.erase(at, 1);
+    }
+    fputs(text.c_str(), stdout);
+    printf("Frames Read:          \t%" PRId64 "\n", read.frames);
+    printf("Non Data Frames Read: \t%" PRId64 "\n", read.nonDataFrames);
     if (HasTimes(read)) {
-        printf("First Frame:          \t%s UTC\r\n",
+        printf("First Frame:          \t%s UTC\n",
                UtcTime(read.firstSeconds, read.firstMicros, ' ').c_str());
-        printf("Last Frame:           \t%s UTC\r\n",
+        printf("Last Frame:           \t%s UTC\n",
                UtcTime(read.lastSeconds, read.lastMicros, ' ').c_str());
     }
     for (const std::string& warning : read.warnings) {
-        printf("Warning: %s.\r\n", warning.c_str());
+        printf("Warning: %s.\n", warning.c_str());
     }
-    printf("\r\n");
+    printf("\n");
 }
 
 void PrintJson(const std::string& path, const TraceInfo& info, const ReadThrough& read) {
@@ -185,7 +190,7 @@ int DescribeFiles(TranslatorEngine& engine, const std::vector<std::string>& file
                         .c_str(),
                     stdout);
             } else {
-                printf("%s\r\n\r\n", refusal.c_str());
+                printf("%s\n\n", refusal.c_str());
             }
             status = -1;
             continue;

@@ -5,6 +5,7 @@
 #include <cinttypes>
 #include <csignal>
 #include <cstdarg>
+#include <cstring>
 
 #include "trace_info.h"
 
@@ -13,11 +14,12 @@ namespace translator {
 namespace {
 
 // Set by the signal handler, read by every thread of a folder run.
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+std::atomic<int> interruptSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
 
-void OnInterrupt(int) {
-    interrupted = true;
+void OnInterrupt(int signal) {
+    int none = 0;
+    interruptSignal.compare_exchange_strong(none, signal);
 }
 
 }  // namespace
@@ -28,12 +30,17 @@ void CancelOnInterrupt() {
     sigemptyset(&action.sa_mask);
     // Without SA_RESTART a wait for standard input ends at once.
     action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
 }
 
 bool Interrupted() {
-    return interrupted;
+    return interruptSignal != 0;
+}
+
+int InterruptSignal() {
+    return interruptSignal;
 }
 
 void AccumulatingSink::AddMessage(const char* format, ...) {
@@ -113,12 +120,14 @@ bool FormatDuration(const TraceInfo& info, char* text, size_t size) {
     return true;
 }
 
-void ConsoleProgress::Finished(const TraceInfo& info, const char*) {
+void ConsoleProgress::Finished(const TraceInfo& info, const char* text) {
     if (style_ == ProgressStyle::kSilent) {
         return;
     }
     EndProgressLine();
-    fputs("Conversion completed:\r\n", out_);
+    // A conversion cut short says so where a finished one says it completed.
+    const bool canceled = text != nullptr && strcmp(text, kCanceledText) == 0;
+    fprintf(out_, "%s\r\n", canceled ? kCanceledText : "Conversion completed:");
     fprintf(out_, "Data Frames Written:  \t%" PRId64 "\r\n", info.framesWritten);
     fprintf(out_, "Non Data Frames Read: \t%" PRId64 "\r\n", info.nonDataFrames);
     fprintf(out_, "Frame Bytes Read:     \t%" PRId64 " bytes\r\n", info.bytesRead);

@@ -8,11 +8,13 @@
 
 namespace translator {
 
-// From now on SIGINT and SIGTERM cancel every console conversion; a second
-// one ends the program as usual.
+// From now on SIGINT, SIGTERM and SIGHUP (a closed terminal) cancel every
+// console conversion; a second one ends the program as usual.
 void CancelOnInterrupt();
-// Whether SIGINT or SIGTERM arrived since CancelOnInterrupt.
+// Whether one of them arrived since CancelOnInterrupt.
 bool Interrupted();
+// The first of them that arrived; 0 when none did.
+int InterruptSignal();
 
 // How the console shows a conversion going on.
 enum class ProgressStyle {

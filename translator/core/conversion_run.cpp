@@ -110,17 +110,33 @@ void ConversionRun::Warn(const std::string& text) {
     Report(text);
 }
 
+bool ConversionRun::Rewrites(const DetectResult& detected, int format) const {
+    const TraceInfo& info = *detected.info;
+    if (info.format != format) {
+        return true;
+    }
+    return info.compression != COMPRESSION_NONE || !options_.convertall || options_.slice ||
+           info.frameOrigin != ORIGIN_AS_STORED || !detected.reader->StoresAlike(options_);
+}
+
 bool ConversionRun::ConvertOne(const std::string& source, const std::string& destination,
                                int format) {
     return ConvertDetected(engine_.Detect(source), source, destination, format);
 }
 
+std::string EntryPath(const FolderPlan& plan, size_t index) {
+    return InFolder(plan.source, plan.entries[index]);
+}
+
 bool ConversionRun::ConvertEntry(const FolderPlan& plan, size_t index, DestinationNames& names) {
-    const std::string source = InFolder(plan.source, plan.entries[index]);
+    const std::string source = EntryPath(plan, index);
+    NoteFile(source);
     DetectResult* detected = engine_.Detect(source);
     const bool writes =
-        detected != nullptr && std::find(detected->targets.begin(), detected->targets.end(),
-                                         plan.format) != detected->targets.end();
+        detected != nullptr &&
+        (std::find(detected->targets.begin(), detected->targets.end(), plan.format) !=
+             detected->targets.end() ||
+         (detected->info->format == plan.format && Rewrites(*detected, plan.format)));
     const DestinationNames::Choice choice = names.Choose(index, writes);
     if (!choice.note.empty()) {
         ReportDetail(choice.note);
@@ -135,16 +151,24 @@ bool ConversionRun::ConvertDetected(DetectResult* detected, const std::string& s
         return false;
     }
     ReportDetail(FileSummaryText(source, destination, *detected->info));
-    if (detected->info->format == format) {
+    if (!Rewrites(*detected, format)) {
         Reportf("%s is already in %s file format.\r\n", source.c_str(), FormatName(format));
         return false;
     }
     const bool converted = engine_.ConvertFile(*detected, destination, format, options_);
     // A source that broke off converts what it held; the report says so.
-    if (const char* damage = engine_.Sink().Damage(); *damage != '\0') {
-        const int64_t written = detected->info->framesWritten;
-        Warn(std::string("Warning: ") + damage + "; " + std::to_string(written) +
-             (written == 1 ? " frame was" : " frames were") + " converted.\r\n");
+    const std::string damage = engine_.Sink().Damage();
+    if (!damage.empty()) {
+        Warn(DamageWarning(damage, detected->info->framesWritten));
+    }
+    const TraceInfo& info = *detected->info;
+    if (converted && damage.empty() && !engine_.Sink().IsCanceled() && !options_.convertall &&
+        info.framesRead < options_.convertfrom) {
+        const std::string end =
+            options_.convertto == INT64_MAX ? std::string() : std::to_string(options_.convertto);
+        Warn(Printf("Warning: the range %" PRId64 "-%s selects no frame; the source holds %" PRId64
+                    ".\r\n",
+                    options_.convertfrom, end.c_str(), info.framesRead));
     }
     if (converted) {
         return true;
@@ -185,6 +209,11 @@ void ConversionRun::ReportTotals(const FolderTotals& totals, int format) {
     ReportDetail(Printf("%d file%s converted to %s format successfully.\r\n", totals.converted,
                         totals.converted < 2 ? " is" : "s are", FormatName(format)));
     ReportDetail(Printf("%d file%s not converted.\r\n", failed, failed < 2 ? " is" : "s are"));
+}
+
+std::string DamageWarning(const std::string& damage, int64_t framesWritten) {
+    return "Warning: " + damage + "; " + std::to_string(framesWritten) +
+           (framesWritten == 1 ? " frame was" : " frames were") + " converted.\r\n";
 }
 
 std::string FileSummaryText(const std::string& source, const std::string& destination,

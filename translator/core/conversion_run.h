@@ -93,6 +93,8 @@ public:
     virtual void ReportDetail(const std::string& text) { Report(text); }
     // Reports text and counts it as a warning.
     virtual void Warn(const std::string& text);
+    // The folder entry whose texts follow, until the next call.
+    virtual void NoteFile(const std::string& /*source*/) {}
     int Warnings() const { return warnings_; }
     // The destination file name of the folder entry name.
     virtual std::string DestinationName(const std::string& name, int format) const = 0;
@@ -105,6 +107,10 @@ public:
     const ConvertOptions& Options() const { return options_; }
 
 private:
+    // Whether converting detected into format would change it: always for
+    // another format; for its own, when the options or the source's storage
+    // make the output differ from a copy.
+    bool Rewrites(const DetectResult& detected, int format) const;
     void Reportf(const char* format, ...) __attribute__((format(printf, 2, 3)));
     bool ConvertDetected(DetectResult* detected, const std::string& source,
                          const std::string& destination, int format);
@@ -113,6 +119,12 @@ private:
     const ConvertOptions& options_;
     int warnings_ = 0;
 };
+
+// The warning about a source that broke off after framesWritten frames.
+std::string DamageWarning(const std::string& damage, int64_t framesWritten);
+
+// The source path of entry index of plan.
+std::string EntryPath(const FolderPlan& plan, size_t index);
 
 // The summary of a recognised file, one "\r\n"-ended line per item, the
 // destination last.

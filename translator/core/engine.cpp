@@ -2,6 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include "destination_file.h"
 #include "format_table.h"
 
 namespace translator {
@@ -88,6 +92,37 @@ bool SameFile(const std::string& a, const std::string& b) {
            sa.st_ino == sb.st_ino;
 }
 
+// Writes the opened source into destination through a file beside it. The
+// output replaces the destination once it is finished, which a conversion
+// that stopped early (damage, a frame the format cannot hold, a cancel)
+// also leaves; one that wrote no frame because it failed leaves the
+// destination as it was.
+bool ConvertInto(TraceReader& reader, TraceWriter& writer, const std::string& destination,
+                 int format, const ConvertOptions& options) {
+    ProgressSink& sink = reader.Sink();
+    DestinationFile output(destination);
+    writer.NameOutput(destination);
+    if (!writer.Create(output.WritePath(), format, options)) {
+        reader.Close();
+        return false;
+    }
+    bool ok = reader.ConvertOpened(writer);
+    if (!writer.Close()) {
+        if (ok) {
+            sink.AddMessage("Error writing file %s.\r\n", destination.c_str());
+        }
+        return false;
+    }
+    if (!ok && reader.info.framesWritten == 0 && !sink.IsCanceled()) {
+        return false;
+    }
+    if (!output.Commit()) {
+        sink.AddMessage("Error writing file %s (%s).\r\n", destination.c_str(), strerror(errno));
+        return false;
+    }
+    return ok;
+}
+
 }  // namespace
 
 TraceReader* TranslatorEngine::ReaderOf(int format) const {
@@ -139,14 +174,8 @@ bool TranslatorEngine::ConvertFile(const DetectResult& detected, const std::stri
         // Gone or changed since it was recognised: reported as never recognised.
         sink.ClearMessages();
         sink.AddMessage("%s", kUnrecognisedSource);
-    } else if (!writer->Create(destination, format, options)) {
-        reader->Close();
     } else {
-        ok = reader->ConvertOpened(*writer);
-        if (!writer->Close() && ok) {
-            sink.AddMessage("Error writing file %s.\r\n", destination.c_str());
-            ok = false;
-        }
+        ok = ConvertInto(*reader, *writer, destination, format, options);
     }
     writer->SetSink(nullptr);
     reader->SetSink(nullptr);

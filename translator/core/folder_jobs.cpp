@@ -211,6 +211,7 @@ FolderTotals ConvertFolderInJobs(ConversionRun& run, const FolderPlan& plan, int
         }
         run.ReportDetail(run.SectionLine());
         ++totals.files;
+        run.NoteFile(EntryPath(plan, index));
         Replay(slots[index].section, run, console);
         if (slots[index].converted) {
             ++totals.converted;

@@ -7,6 +7,9 @@ namespace translator {
 
 struct TraceInfo;
 
+// The final text of a conversion that a cancel cut short.
+inline constexpr char kCanceledText[] = "Canceled by user";
+
 // Receives the messages, progress and final report of one conversion and
 // carries the cancel request.
 class ProgressSink {

@@ -87,10 +87,17 @@ std::string Trimmed(const std::string& value) {
     return end == std::string::npos ? std::string() : value.substr(0, end + 1);
 }
 
-// A problem with a line, or an empty text.
+// A problem with a line, or an empty text. Hand edits may say yes or no.
 std::string ApplyBool(const std::string& value, bool& field) {
-    field = !value.empty() && value[0] == '1';
     const std::string given = Trimmed(value);
+    static const char* const kWords[] = {"yes", "true", "on", "no", "false", "off"};
+    for (size_t i = 0; i < std::size(kWords); ++i) {
+        if (strcasecmp(given.c_str(), kWords[i]) == 0) {
+            field = i < 3;
+            return std::string();
+        }
+    }
+    field = !value.empty() && value[0] == '1';
     return given == "0" || given == "1"
                ? std::string()
                : std::string("is not 0 or 1; taken as ") + (field ? "1" : "0");
@@ -190,6 +197,43 @@ std::string ApplyPair(const std::string& key, const std::string& value, ConvertO
     return std::string();
 }
 
+// Where a key's line is, for the checks made once every line is read.
+struct KeyLine {
+    int line = 0;  // 0: the key is not in the file
+    std::string shown;
+};
+
+// Values that are each what their key takes, but not together: a range that
+// selects nothing and slicing to no bytes are refused as the flags refuse them.
+void CheckTogether(ConvertOptions& o, const KeyLine& all, const KeyLine& from, const KeyLine& to,
+                   const KeyLine& bytes, std::vector<SettingsWarning>* warnings) {
+    const ConvertOptions defaults;
+    auto warn = [warnings](const KeyLine& key, const std::string& problem) {
+        if (warnings != nullptr && key.line > 0) {
+            warnings->push_back({key.line, key.shown + " " + problem});
+        }
+    };
+    if (o.slice && o.bytes < 1) {
+        o.bytes = defaults.bytes;
+        warn(bytes, "is out of range; taken as " + std::to_string(o.bytes));
+    }
+    if (o.convertall) {
+        return;
+    }
+    if (o.convertfrom < 1) {
+        o.convertfrom = defaults.convertfrom;
+        warn(from, "is out of range; taken as " + std::to_string(o.convertfrom));
+    }
+    if (o.convertto < o.convertfrom) {
+        o.convertall = true;
+        warn(to.line > 0     ? to
+             : from.line > 0 ? from
+                             : all,
+             "leaves the range " + std::to_string(o.convertfrom) + "-" +
+                 std::to_string(o.convertto) + " empty; taken as convertall=1");
+    }
+}
+
 }  // namespace
 
 void ParseSettings(const char* text, size_t length, ConvertOptions& options,
@@ -200,11 +244,9 @@ void ParseSettings(const char* text, size_t length, ConvertOptions& options,
     size_t p = 0;
     int line = 1;
     size_t counted = 0;  // line feeds before it are in line
+    KeyLine all, from, to, bytes;
     auto apply = [&](size_t keyStart, const std::string& key, const std::string& value) {
         const std::string problem = ApplyPair(key, value, options);
-        if (problem.empty() || warnings == nullptr) {
-            return;
-        }
         line += static_cast<int>(std::count(text + counted, text + keyStart, '\n'));
         counted = keyStart;
         // p is at the line end after the value; a long line is shown by its start.
@@ -212,7 +254,15 @@ void ParseSettings(const char* text, size_t length, ConvertOptions& options,
         if (shown.size() > kShownLine) {
             shown = shown.substr(0, kShownLine - 3) + "...";
         }
-        warnings->push_back({line, shown + " " + problem});
+        for (auto [name, seen] : {std::pair{"convertall", &all}, std::pair{"convertfrom", &from},
+                                  std::pair{"convertto", &to}, std::pair{"bytes", &bytes}}) {
+            if (strcasecmp(key.c_str(), name) == 0) {
+                *seen = {line, shown};
+            }
+        }
+        if (!problem.empty() && warnings != nullptr) {
+            warnings->push_back({line, shown + " " + problem});
+        }
     };
     for (;;) {
         while (p < end &&
@@ -220,14 +270,14 @@ void ParseSettings(const char* text, size_t length, ConvertOptions& options,
             ++p;
         }
         if (p >= end) {
-            return;
+            break;
         }
         const size_t keyStart = p;
         while (p < end && !IsKeyEnd(text[p])) {
             ++p;
         }
         if (p >= end) {
-            return;
+            break;
         }
         const std::string key(text + keyStart, p - keyStart);
         ++p;
@@ -244,11 +294,12 @@ void ParseSettings(const char* text, size_t length, ConvertOptions& options,
             ++p;
         }
         if (p >= end) {
-            return;  // a last line without a line end is not taken
+            break;  // a last line without a line end is not taken
         }
         apply(keyStart, key, std::string(text + valueStart, p - valueStart));
         ++p;
     }
+    CheckTogether(options, all, from, to, bytes, warnings);
 }
 
 void LoadSettings(const std::string& path, ConvertOptions& options,

@@ -131,11 +131,16 @@ bool TraceReader::ConvertOpened(TraceWriter& writer) {
     const int64_t max = writer.MaxFrames();
     frame.fcsKept = writer.KeepsEthernetFcs();
     bool ok = true;
+    bool canceled = false;
     for (;;) {
         if (!options.convertall && info.framesRead >= options.convertto) {
             break;
         }
-        if (max <= 0 || info.framesRead >= max || sink.IsCanceled() || !ReadFrame()) {
+        if (sink.IsCanceled()) {
+            canceled = true;
+            break;
+        }
+        if (max <= 0 || info.framesRead >= max || !ReadFrame()) {
             break;
         }
         info.Accumulate(frame);
@@ -185,7 +190,7 @@ bool TraceReader::ConvertOpened(TraceWriter& writer) {
     }
     ok = ok && finished && !readFailed_;
     Close();
-    const char* text = sink.IsCanceled()       ? "Canceled by user"
+    const char* text = canceled                ? kCanceledText
                        : info.framesRead < max ? "Done"
                                                : "Done (reached maximum frame count)";
     sink.Finished(info, text);

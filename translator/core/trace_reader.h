@@ -38,6 +38,10 @@ public:
     virtual std::span<const FormatId> Formats() const { return {}; }
     // Whether this module reads formatId on the interface and WAN type of info.
     bool Supports(int formatId, const TraceInfo& info) const;
+    // Whether the writer of the last probed file's own format, given options,
+    // would store its frames in the layout the file holds them in. The range,
+    // slicing, compression and rebuilt link headers are the caller's to check.
+    virtual bool StoresAlike(const ConvertOptions& /*options*/) const { return true; }
 
     virtual bool Open(const std::string& path);
     virtual void Close();

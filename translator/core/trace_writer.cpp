@@ -83,7 +83,7 @@ bool TraceWriter::LengthFits(int formatId, const TraceInfo& info, int64_t length
 }
 
 void TraceWriter::ReportCreateFailure(const std::string& path, int error) {
-    Sink().AddMessage("Error creating file %s for writing.\r\n(%s)\r\n", path.c_str(),
+    Sink().AddMessage("Error creating file %s for writing.\r\n(%s)\r\n", OutputName(path).c_str(),
                       strerror(error));
 }
 

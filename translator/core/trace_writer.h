@@ -51,8 +51,16 @@ public:
     // after any other failure. A refusal writes nothing, so the file can still
     // be finished with the frames before it.
     std::string TakeRefusal() { return std::exchange(refusal_, {}); }
+    // The name messages give the output, where the writer creates a file
+    // beside it that becomes the output once finished; empty: the file's own.
+    // Holds until named again.
+    void NameOutput(const std::string& name) { outputName_ = name; }
 
 protected:
+    // The name messages give the file created at path.
+    const std::string& OutputName(const std::string& path) const {
+        return outputName_.empty() ? path : outputName_;
+    }
     // The module's interface and WAN rules, asked only for one of its formats.
     virtual bool SupportsInterface(int formatId, const TraceInfo& info) const;
     // Whether a field that counts 0 to maxMicros from the capture start holds
@@ -71,6 +79,7 @@ protected:
 
 private:
     std::string refusal_;
+    std::string outputName_;
 };
 
 // Base of the writers that write a file themselves.

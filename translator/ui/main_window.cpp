@@ -473,6 +473,11 @@ void MainWindow::Convert() {
         // Cancel closed the progress window: what became of the output is told here.
         if (progress_->EndedCanceled()) {
             ReportCancel(converted, destination, progress_->FramesWritten());
+        } else if (const std::string damage = engine_.Sink().Damage(); !damage.empty()) {
+            // The folder log's warning: the output holds only the frames before the damage.
+            Boxes().Inform(this,
+                           QString::fromStdString(DamageWarning(damage, progress_->FramesWritten()))
+                               .trimmed());
         }
     }
     engine_.SetSink(nullptr);

@@ -130,7 +130,8 @@ TEST(CommandLine, RefusalsAndFailures) {
                        "The source format is not compatible with Unknown Analyzer Type.\r\n\r\n"),
               std::string::npos);
 
-    out = t.Run("in.pcap out.pcap TD", &status);
+    // A copy in the source's own layout.
+    out = t.Run("--pcap-swapped=0 in.pcap out.pcap TD", &status);
     EXPECT_EQ(status, 255);
     EXPECT_NE(out.find("in.pcap is already in tcpdump/libpcap file format.\r\n\r\n"),
               std::string::npos);
@@ -210,7 +211,7 @@ TEST(CommandLine, FolderRunIntoItsOwnFolderConvertsOnlyWhatWasThere) {
     t.Capture("src/a.pcap");
     t.Capture("src/b.pcap");
     int status = -1;
-    const std::string out = t.Run("src/ src TD", &status);
+    const std::string out = t.Run("--pcap-swapped=0 src/ src TD", &status);
     EXPECT_EQ(status, 0);
     EXPECT_NE(out.find("0 file is converted to tcpdump/libpcap format successfully.\r\n"
                        "2 files are not converted.\r\n"),
@@ -263,18 +264,25 @@ TEST(CommandLine, SettingsFileGovernsConsoleRuns) {
 TEST(CommandLine, SettingsLinesTheirKeysDoNotTakeAreWarnedOfFirst) {
     Translator t;
     t.Capture("in.pcap");
-    t.Settings("slice=1\r\nconvertall=yes\r\n");
+    t.Settings("slice=1\r\nconvertall=maybe\r\nbytes=-5\r\n");
     int status = -1;
     const std::string out = t.Run("in.pcap out.txt TX", &status);
     EXPECT_EQ(status, 0);
     const std::string settings = fs::canonical(t.dir.path()).string() + "/translator.config";
     EXPECT_EQ(out.rfind("Warning: " + settings +
-                            " line 2: convertall=yes is not 0 or 1; taken as 0.\r\n"
+                            " line 2: convertall=maybe is not 0 or 1; taken as 0.\r\n"
+                            "Warning: " +
+                            settings +
+                            " line 3: bytes=-5 is out of range; taken as 100.\r\n"
+                            "Warning: " +
+                            settings +
+                            " line 2: convertall=maybe leaves the range 1-0 empty; taken as "
+                            "convertall=1.\r\n"
                             "Source File:",
                         0),
               0u)
         << out;
-    EXPECT_NE(out.find("Data Frames Written:  \t0\r\n"), std::string::npos);
+    EXPECT_NE(out.find("Data Frames Written:  \t3\r\n"), std::string::npos);
     t.Run("in.pcap out.txt TX --strict", &status);
     EXPECT_EQ(status, 2);
 }
@@ -354,23 +362,33 @@ TEST(CommandLine, CorpusFolderRun) {
     EXPECT_NE(out.find("tcpdump/libpcap link type 129 is not supported.\r\n"), std::string::npos);
 }
 
+// Texts that scripts read end their lines with LF alone.
 TEST(CommandLine, HelpVersionAndFormatList) {
     Translator t;
     int status = -1;
     for (const char* flag : {"--help", "-h"}) {
         const std::string help = t.Run(flag, &status);
         EXPECT_EQ(status, 0) << flag;
-        EXPECT_TRUE(IsUsage(help)) << flag;
-        EXPECT_NE(help.find("  --range FROM-TO "), std::string::npos) << flag;
+        EXPECT_EQ(help.rfind("Usage: Translator [source file or dir] [dest file or dir] [format]\n"
+                             "  Formats:\n",
+                             0),
+                  0u)
+            << flag;
+        EXPECT_NE(help.find("\n  --range FROM-TO "), std::string::npos) << flag;
+        EXPECT_EQ(help.find('\r'), std::string::npos) << flag;
     }
-    EXPECT_EQ(t.Run("--version", &status), "translator (Veltrix Translator) 1.0.0\r\n");
+    EXPECT_EQ(t.Run("--version", &status), "translator (Veltrix Translator) 1.0.0\n");
     EXPECT_EQ(status, 0);
     const std::string list = t.Run("--list-formats", &status);
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(list.rfind("CODE\tNAME\tEXTENSION\tREAD\tWRITE\r\n", 0), 0u);
-    EXPECT_NE(list.find("\r\nTD\ttcpdump/libpcap\t.pcap\tyes\tyes\r\n"), std::string::npos);
-    EXPECT_NE(list.find("\r\nQL\tQuillon (Veltrix)\t.trc\tyes\tno\r\n"), std::string::npos);
-    EXPECT_NE(list.find("\r\nTX\tHexDump (Ascii)\t.txt\tno\tyes\r\n"), std::string::npos);
+    EXPECT_EQ(list.rfind("CODE\tNAME\tEXTENSION\tREAD\tWRITE\n", 0), 0u);
+    EXPECT_NE(list.find("\nTD\ttcpdump/libpcap\t.pcap\tyes\tyes\n"), std::string::npos);
+    EXPECT_NE(list.find("\nQL\tQuillon (Veltrix)\t.trc\tyes\tno\n"), std::string::npos);
+    EXPECT_NE(list.find("\nTX\tHexDump (Ascii)\t.txt\tno\tyes\n"), std::string::npos);
+    const std::string written =
+        t.Run("--list-formats | awk -F'\\t' '$5==\"yes\" {printf \"%s \", $1}'", &status);
+    EXPECT_NE(written.find("TD "), std::string::npos) << written;
+    EXPECT_EQ(written.find("QL "), std::string::npos) << written;
 }
 
 TEST(CommandLine, FlagsOverrideTheSettingsAnywhereOnTheLine) {
@@ -433,6 +451,78 @@ TEST(CommandLine, UnwritableFormatsAreNamedBeforeTheDocumentedRefusal) {
         0u);
 }
 
+// Frames of a --info --json description, or -1.
+int FramesOf(const Translator& t, const std::string& name) {
+    const std::string json = RunCommand(t.program + " --info --json " + t.dir.file(name));
+    const size_t at = json.find("\"frames\":");
+    return at == std::string::npos ? -1 : std::stoi(json.substr(at + 9));
+}
+
+TEST(Destination, OnlyAFinishedConversionReplacesIt) {
+    Translator t;
+    fs::create_directory(t.dir.file("src"));
+    t.Capture("src/good.pcap");
+    // ARCNET, which the reader recognises and then refuses at its first frame.
+    WriteFile(t.dir.file("src/arcnet.pcap"), PcapFile(0xA1B2C3D4, false, 129, kFrames).data());
+    WriteText(t.dir.file("p.snoop"), "earlier");
+    int status = 0;
+    t.Run("src/arcnet.pcap p.snoop SO", &status);
+    EXPECT_EQ(status, 255);
+    EXPECT_EQ(ReadText(t.dir.file("p.snoop")), "earlier");
+
+    t.Run("src out SO", &status);
+    EXPECT_EQ(ListFiles(t.dir.file("out"), ""),
+              std::vector<std::string>{t.dir.file("out/good.Sun.snoop")});
+
+    // A link is followed: the file it points to gets the output.
+    fs::create_symlink("p.snoop", t.dir.file("link.snoop"));
+    t.Run("src/good.pcap link.snoop SO", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(fs::is_symlink(t.dir.file("link.snoop")));
+    EXPECT_EQ(FramesOf(t, "p.snoop"), 3);
+
+    // An unknown or read-only format: refused before the folder is made.
+    for (const char* code : {"ZZ", "QL"}) {
+        const std::string out = t.Run(std::string("src new ") + code, &status);
+        EXPECT_EQ(status, 255);
+        EXPECT_EQ(out.find("Source File"), std::string::npos) << out;
+        EXPECT_FALSE(fs::exists(t.dir.file("new")));
+    }
+    for (const auto& entry : fs::directory_iterator(t.dir.path())) {
+        EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+    }
+}
+
+// A capture in the destination's format converts when the output differs.
+TEST(Destination, SameFormatConvertsOnlyWhenTheOutputDiffers) {
+    Translator t;
+    t.Capture("in.pcap");
+    ASSERT_EQ(RunCommand("gzip -k " + t.dir.file("in.pcap") + " && echo ok"), "ok\n");
+    const std::pair<const char*, int> cases[] = {
+        {"in.pcap out.pcap", 3},
+        {"--pcap-swapped=0 --pcap-nanoseconds in.pcap out.pcap", 3},
+        {"--pcap-swapped=0 --range 2-3 in.pcap out.pcap", 2},
+        {"--pcap-swapped=0 --slice 20 in.pcap out.pcap", 3},
+        {"--pcap-swapped=0 in.pcap.gz out.pcap", 3},
+        {"--pcap-swapped=0 in.pcap out.pcap", -1},
+    };
+    for (const auto& [arguments, frames] : cases) {
+        fs::remove(t.dir.file("out.pcap"));
+        int status = 0;
+        const std::string out = t.Run(std::string(arguments) + " TD", &status);
+        EXPECT_EQ(status, frames < 0 ? 255 : 0) << arguments << out;
+        EXPECT_EQ(FramesOf(t, "out.pcap"), frames) << arguments;
+    }
+
+    int status = 0;
+    const std::string out = t.Run("--range 60-70 --strict in.pcap out.txt TX", &status);
+    EXPECT_NE(out.find("Trace Duration:       \t00:00:01.461784\r\n"
+                       "Warning: the range 60-70 selects no frame; the source holds 3.\r\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(status, 2);
+}
+
 TEST(CommandLine, InfoDescribesWithoutConverting) {
     Translator t;
     t.Capture("in.pcap");
@@ -443,16 +533,17 @@ TEST(CommandLine, InfoDescribesWithoutConverting) {
     int status = -1;
     std::string out = t.Run("--info in.pcap cut.pcap", &status);
     EXPECT_EQ(status, 0);
-    EXPECT_NE(out.find("Source File:          \tin.pcap\r\n"
-                       "Analyzer:             \ttcpdump/libpcap\r\n"),
+    EXPECT_NE(out.find("Source File:          \tin.pcap\n"
+                       "Analyzer:             \ttcpdump/libpcap\n"),
               std::string::npos);
-    EXPECT_NE(out.find("Frames Read:          \t3\r\n"
-                       "Non Data Frames Read: \t0\r\n"
-                       "First Frame:          \t2008-06-19 05:38:58.538217 UTC\r\n"
-                       "Last Frame:           \t2008-06-19 05:39:00.000001 UTC\r\n\r\n"),
+    EXPECT_NE(out.find("Frames Read:          \t3\n"
+                       "Non Data Frames Read: \t0\n"
+                       "First Frame:          \t2008-06-19 05:38:58.538217 UTC\n"
+                       "Last Frame:           \t2008-06-19 05:39:00.000001 UTC\n\n"),
               std::string::npos);
-    EXPECT_NE(out.find("Frames Read:          \t2\r\n"), std::string::npos);
-    EXPECT_NE(out.find("\r\nWarning: the file ends inside frame 3"), std::string::npos);
+    EXPECT_NE(out.find("Frames Read:          \t2\n"), std::string::npos);
+    EXPECT_NE(out.find("\nWarning: the file ends inside frame 3"), std::string::npos);
+    EXPECT_EQ(out.find('\r'), std::string::npos);
     EXPECT_EQ(out.find("Dest. File"), std::string::npos);
 
     out = t.Run("--info --json in.pcap notes.txt", &status);

@@ -132,7 +132,7 @@ TEST(Outcome, DamagedSourceWarnsAndStrictTurnsWarningsAndFailuresIntoStatus2) {
     EXPECT_EQ(status, 2);
     Translate(dir, "--strict whole.pcap whole.txt TX", &status);
     EXPECT_EQ(status, 0);
-    Translate(dir, "--strict whole.pcap other.pcap TD", &status);
+    Translate(dir, "--strict --pcap-swapped=0 whole.pcap other.pcap TD", &status);
     EXPECT_EQ(status, 255);
 
     fs::create_directory(dir.file("src"));

@@ -91,7 +91,8 @@ TEST(Pipes, WithDashDestinationEveryTextGoesToStandardError) {
         const char* arguments;
         const char* report;
     } cases[] = {
-        {"in.pcap - TD", "in.pcap is already in tcpdump/libpcap file format.\r\n\r\n"},
+        {"in.pcap - TD --pcap-swapped=0",
+         "in.pcap is already in tcpdump/libpcap file format.\r\n\r\n"},
         {"--bogus in.pcap - TD",
          "Unknown option '--bogus'. translator --help lists the options.\r\n"},
         {"in.pcap - ZZ", "Unknown format 'ZZ'. translator --list-formats lists the formats.\r\n"},
@@ -119,16 +120,22 @@ TEST(Console, QuietPrintsErrorsOnly) {
     EXPECT_EQ(c.Run("-q in.pcap out.txt TX", &status), "");
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(FileExists(c.dir.file("out.txt")));
-    EXPECT_EQ(c.Run("in.pcap out.pcap TD --quiet", &status),
+    EXPECT_EQ(c.Run("in.pcap out.pcap TD --quiet --pcap-swapped=0", &status),
               "in.pcap is already in tcpdump/libpcap file format.\r\n");
     EXPECT_EQ(status, 255);
     EXPECT_EQ(
         c.Run("-q in.pcap no/such/out.txt TX", &status),
         "Error creating file no/such/out.txt for writing.\r\n(No such file or directory)\r\n");
+    // In a folder run each text names its file.
     fs::create_directory(c.dir.file("src"));
     c.Capture("src/a.pcap");
     WriteText(c.dir.file("src/notes.txt"), "not a capture");
-    EXPECT_EQ(c.Run("-q src out TX", &status),
+    std::vector<uint8_t> cut = ReadFile(c.dir.file("src/a.pcap"));
+    cut.resize(cut.size() - 10);
+    WriteFile(c.dir.file("src/cut.pcap"), cut);
+    EXPECT_EQ(c.Run("-q src out TX --jobs 2", &status),
+              "src/cut.pcap: Warning: the file ends inside frame 3: its data needs 62 bytes, 52 "
+              "are left; 2 frames were converted.\r\n"
               "src/notes.txt is not a recognized data file format.\r\n");
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(FileExists(c.dir.file("out/a.HexDump.txt")));
@@ -189,8 +196,21 @@ void WriteLargeCapture(const std::string& path) {
     ASSERT_EQ(fclose(out), 0);
 }
 
-// Runs the program on arguments in folder and sends it signal once output
-// holds bytes; its exit status (-1 when it did not exit), its report in *report.
+// Bytes in the hidden file that a conversion writes before it becomes output.
+uintmax_t StagedBytes(const std::string& output) {
+    const fs::path path(output);
+    const std::string prefix = "." + path.filename().string() + ".";
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(path.parent_path(), error)) {
+        if (entry.path().filename().string().rfind(prefix, 0) == 0) {
+            return entry.file_size(error);
+        }
+    }
+    return 0;
+}
+
+// Runs the program on arguments in folder and sends it signal once output is
+// being written; its exit status (-1 when it did not exit), its report in *report.
 int RunInterrupted(const std::string& folder, const std::vector<std::string>& arguments,
                    const std::string& output, int signal, std::string* report) {
     const std::string reportPath = folder + "/report.txt";
@@ -209,9 +229,8 @@ int RunInterrupted(const std::string& folder, const std::vector<std::string>& ar
         _exit(127);
     }
     int status = 0;
-    std::error_code error;
     while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (fs::file_size(output, error) > 0 && !error) {
+        if (StagedBytes(output) > 0) {
             kill(pid, signal);
             waitpid(pid, &status, 0);
             break;
@@ -226,42 +245,65 @@ TEST(Interrupt, EndsTheRunAfterTheConversionUnderWay) {
     Console c;
     fs::create_directory(c.dir.file("src"));
     WriteLargeCapture(c.dir.file("src/a.pcap"));
+    fs::copy_file(c.dir.file("src/a.pcap"), c.dir.file("src/a2.pcap"));
     c.Capture("src/b.pcap");
     const std::string allWritten = "Data Frames Written:  \t" + std::to_string(kLargeFrames);
+    const std::string tail = "\r\nCanceled by user\r\n";
+    auto endsWithCancel = [&tail](const std::string& report) {
+        return report.size() >= tail.size() &&
+               report.compare(report.size() - tail.size(), tail.size(), tail) == 0;
+    };
 
-    std::string report;
-    EXPECT_EQ(RunInterrupted(c.dir.path(), {"src/a.pcap", "a.snoop", "SO"}, c.dir.file("a.snoop"),
-                             SIGINT, &report),
-              130);
-    EXPECT_NE(report.find("Conversion completed:\r\n"), std::string::npos) << report;
-    EXPECT_EQ(report.find(allWritten), std::string::npos) << report;
-    EXPECT_EQ(report.substr(report.size() - std::min<size_t>(report.size(), 20)),
-              "\r\nCanceled by user\r\n");
-    // The output is finished: a capture of exactly the frames reported written.
-    const size_t label = report.find("Data Frames Written:  \t");
-    ASSERT_NE(label, std::string::npos) << report;
-    const std::string written = report.substr(label + 23, report.find('\r', label) - label - 23);
-    EXPECT_NE(RunCommand(std::string(kProgram) + " --info --json " + c.dir.file("a.snoop"))
-                  .find("\"frames\":" + written + ",\"non_data_frames\":0"),
-              std::string::npos);
-    if (HaveTool("tshark")) {
-        EXPECT_EQ(
-            RunCommand("tshark -r " + c.dir.file("a.snoop") + " -T fields -e frame.number | wc -l"),
-            written + "\n");
+    // SIGINT, SIGTERM and SIGHUP: the cut file's outcome says so, and the
+    // output is a capture of exactly the frames reported written.
+    const std::pair<int, int> signals[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
+    for (const auto& [signal, status] : signals) {
+        SCOPED_TRACE(signal);
+        WriteText(c.dir.file("a.snoop"), "an earlier output");
+        std::string report;
+        EXPECT_EQ(RunInterrupted(c.dir.path(), {"src/a.pcap", "a.snoop", "SO"},
+                                 c.dir.file("a.snoop"), signal, &report),
+                  status);
+        EXPECT_EQ(report.find("Conversion completed:"), std::string::npos) << report;
+        EXPECT_EQ(report.find(allWritten), std::string::npos) << report;
+        EXPECT_TRUE(endsWithCancel(report)) << report;
+        const size_t label = report.find("Canceled by user\r\nData Frames Written:  \t");
+        ASSERT_NE(label, std::string::npos) << report;
+        const size_t number = label + 41;
+        const std::string written = report.substr(number, report.find('\r', number) - number);
+        EXPECT_NE(RunCommand(std::string(kProgram) + " --info --json " + c.dir.file("a.snoop"))
+                      .find("\"frames\":" + written + ",\"non_data_frames\":0"),
+                  std::string::npos);
+        if (signal == SIGINT && HaveTool("tshark")) {
+            EXPECT_EQ(RunCommand("tshark -r " + c.dir.file("a.snoop") +
+                                 " -T fields -e frame.number | wc -l"),
+                      written + "\n");
+        }
     }
 
-    // A folder run begins no further file and leaves out the totals.
+    // Killed outright, it leaves the earlier output as it was.
+    WriteText(c.dir.file("a.snoop"), "an earlier output");
+    std::string report;
+    RunInterrupted(c.dir.path(), {"src/a.pcap", "a.snoop", "SO"}, c.dir.file("a.snoop"), SIGKILL,
+                   &report);
+    EXPECT_EQ(ReadText(c.dir.file("a.snoop")), "an earlier output");
+
+    // A folder run begins no further file and leaves out the totals; with
+    // two files at once, each file cut short says so.
     const std::string output = "out/" + ConvertedName("a.pcap", FormatSuffix(FMT_SO));
-    EXPECT_EQ(RunInterrupted(c.dir.path(), {"src", "out", "SO", "--jobs", "1"}, c.dir.file(output),
-                             SIGTERM, &report),
-              130);
-    EXPECT_EQ(report.find(allWritten), std::string::npos) << report;
-    EXPECT_EQ(report.find("src/b.pcap"), std::string::npos) << report;
-    EXPECT_EQ(report.find("converted"), std::string::npos) << report;
-    EXPECT_NE(report.find("Conversion completed:\r\n"), std::string::npos) << report;
-    EXPECT_EQ(report.substr(report.size() - std::min<size_t>(report.size(), 20)),
-              "\r\nCanceled by user\r\n");
-    EXPECT_TRUE(FileExists(c.dir.file(output)));
+    for (const char* jobs : {"1", "2"}) {
+        SCOPED_TRACE(jobs);
+        fs::remove_all(c.dir.file("out"));
+        EXPECT_EQ(RunInterrupted(c.dir.path(), {"src", "out", "SO", "--jobs", jobs},
+                                 c.dir.file(output), SIGINT, &report),
+                  130);
+        EXPECT_EQ(report.find(allWritten), std::string::npos) << report;
+        EXPECT_EQ(report.find("src/b.pcap"), std::string::npos) << report;
+        EXPECT_EQ(report.find("converted"), std::string::npos) << report;
+        EXPECT_EQ(report.find("Conversion completed:"), std::string::npos) << report;
+        EXPECT_TRUE(endsWithCancel(report)) << report;
+        EXPECT_TRUE(FileExists(c.dir.file(output)));
+    }
 }
 
 }  // namespace

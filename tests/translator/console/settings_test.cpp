@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -81,14 +82,15 @@ TEST(Settings, TheFileBesideTheProgramWhereItCanBeWrittenElseTheUsersFile) {
 TEST(Settings, ValuesTheirKeysDoNotTakeAreTakenAsDocumentedAndWarnedOf) {
     const std::string longPath(1024, 'a');
     const std::string text =
-        "convertall=yes\r\nslice=1\r\npcapmodified=10\r\nbytes=12x\r\nconvertto=abc\r\n"
+        "convertall=maybe\r\nslice=1\r\npcapmodified=10\r\nbytes=12x\r\nconvertto=abc\r\n"
         "convertfrom=99999999999999999999\r\nbytes = 64\r\npcapfcs=\nhexdumpextended=1  \r\n"
         "destdir=" +
         longPath + "\r\nconvertto=7\r\nformat=TD\r\n";
     ConvertOptions o;
     std::vector<SettingsWarning> warnings;
     ParseSettings(text.data(), text.size(), o, &warnings);
-    EXPECT_FALSE(o.convertall);
+    // The range ends before it starts, which --range refuses too.
+    EXPECT_TRUE(o.convertall);
     EXPECT_TRUE(o.pcapmodified);
     EXPECT_EQ(o.bytes, 12);
     EXPECT_TRUE(o.hexdumpextended);
@@ -98,7 +100,7 @@ TEST(Settings, ValuesTheirKeysDoNotTakeAreTakenAsDocumentedAndWarnedOf) {
         lines.emplace_back(warning.line, warning.text);
     }
     EXPECT_EQ(lines, (std::vector<std::pair<int, std::string>>{
-                         {1, "convertall=yes is not 0 or 1; taken as 0"},
+                         {1, "convertall=maybe is not 0 or 1; taken as 0"},
                          {3, "pcapmodified=10 is not 0 or 1; taken as 1"},
                          {4, "bytes=12x is not a number; taken as 12"},
                          {5, "convertto=abc is not a number; taken as 0"},
@@ -108,15 +110,18 @@ TEST(Settings, ValuesTheirKeysDoNotTakeAreTakenAsDocumentedAndWarnedOf) {
                          {8, "pcapfcs= is not 0 or 1; taken as 0"},
                          {10, "destdir=" + longPath.substr(0, 53) +
                                   "... is longer than 1023 characters; not taken"},
+                         {11, "convertto=7 leaves the range " + std::to_string(INT64_MAX) +
+                                  "-7 empty; taken as convertall=1"},
                      }));
 
     testsupport::TempDir dir;
-    testsupport::WriteText(dir.file("t.config"), "slice=1\r\nconvertall=yes\r\n");
+    testsupport::WriteText(dir.file("t.config"), "slice=1\r\nconvertall=yes\r\nbytes=0\r\n");
     std::vector<std::string> printed;
     LoadSettings(dir.file("t.config"), o, &printed);
     EXPECT_EQ(printed, std::vector<std::string>{"Warning: " + dir.file("t.config") +
-                                                " line 2: convertall=yes is not 0 or 1; taken "
-                                                "as 0.\r\n"});
+                                                " line 3: bytes=0 is out of range; taken as "
+                                                "100.\r\n"});
+    EXPECT_TRUE(o.convertall);
 }
 
 TEST(Settings, TwoLinesChangeOnlyTheirOptions) {
@@ -133,8 +138,9 @@ TEST(Settings, TwoLinesChangeOnlyTheirOptions) {
 }
 
 TEST(Settings, KeysIgnoreCaseAndOnlyOneIsTrue) {
-    EXPECT_FALSE(Parse("CONVERTALL=0\r\n").convertall);
-    EXPECT_FALSE(Parse("convertall=yes\r\n").convertall);
+    EXPECT_FALSE(Parse("CONVERTALL=0\r\nconvertto=5\r\n").convertall);
+    EXPECT_TRUE(Parse("convertall=Yes\r\n").convertall);
+    EXPECT_FALSE(Parse("slice=off\r\n").slice);
     EXPECT_TRUE(Parse("PcapModified=1\n").pcapmodified);
     EXPECT_TRUE(Parse("pcapmodified=10\n").pcapmodified);
     EXPECT_FALSE(Parse("pcapbyteswapped=\n").pcapbyteswapped);

@@ -187,7 +187,7 @@ bool AnalyzerTraceWriter::WriteHeader(const TraceInfo& info) {
     FillConfig(info);
     handle_ = create(path_.c_str(), 0, config_.get());
     if (handle_ == nullptr) {
-        Sink().AddMessage("Cannot create file %s.\r\n", path_.c_str());
+        Sink().AddMessage("Cannot create file %s.\r\n", OutputName(path_).c_str());
         return false;
     }
     return true;

@@ -306,6 +306,16 @@ bool TcpdumpReader::ReadNextFrame() {
     return true;
 }
 
+// The writer stores the standard or the modified layout in either byte
+// order, or nanosecond times, and never the FCS-length bits.
+bool TcpdumpReader::StoresAlike(const ConvertOptions& options) const {
+    const bool sameTimes = nanoTimestamps_ ? options.pcapnanoseconds
+                                           : !options.pcapnanoseconds && !microFromNano_ &&
+                                                 extension8_ == options.pcapmodified;
+    return sameTimes && !trailer4_ && swapped_ == options.pcapbyteswapped && !storesFcs_ &&
+           !(options.pcapremoveatm && IsAtm(info));
+}
+
 bool TcpdumpWriter::SupportsInterface(int, const TraceInfo& info) const {
     return pcap::WritesInterface(info);
 }

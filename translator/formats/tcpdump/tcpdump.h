@@ -81,6 +81,7 @@ public:
     static constexpr FormatId kFormats[] = {FMT_TD};
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool Open(const std::string& path) override;
+    bool StoresAlike(const ConvertOptions& options) const override;
 
 protected:
     bool SupportsInterface(int formatId, const TraceInfo& info) const override;
