@@ -278,6 +278,18 @@ TEST(MainWindow, ConvertsOneFileThroughTheProgressDialog) {
     EXPECT_FALSE(progress->isVisible());
 }
 
+TEST(MainWindow, ADamagedSourceIsWarnedOfAsInTheFolderLog) {
+    Window w;
+    const std::string source = w.dir.file("cut.pcap");
+    WritePcap(source, 3, 120);
+    std::filesystem::resize_file(source, std::filesystem::file_size(source) - 10);
+    w.SetSource(source);
+    w.SelectFormat("NetMon (Microsoft, SMS 2.0)");
+    w.Convert();
+    EXPECT_EQ(w.boxes.texts, QStringList{"Warning: the file ends inside frame 3: its data needs "
+                                         "120 bytes, 110 are left; 2 frames were converted."});
+}
+
 TEST(MainWindow, CancelKeepsAFinishedOutputAndSaysSo) {
     Window w;
     const std::string source = w.dir.file("long.pcap");
