@@ -27,9 +27,12 @@ InputFile::~InputFile() {
 bool InputFile::Open(const std::string& path) {
     Close();
     if (path == kStandardStream && StandardInput::Active() != nullptr) {
+        // Reads hand out what has arrived, so a small buffer serves.
         stream_ = StandardInput::Active();
-        buffer_ = std::make_unique_for_overwrite<uint8_t[]>(kSmallInputBufferSize);
-        bufferCapacity_ = kSmallInputBufferSize;
+        if (!buffer_) {
+            buffer_ = std::make_unique_for_overwrite<uint8_t[]>(kSmallInputBufferSize);
+            bufferCapacity_ = kSmallInputBufferSize;
+        }
         return true;
     }
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
