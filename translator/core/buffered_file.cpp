@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "standard_streams.h"
+
 namespace translator {
 
 namespace {
@@ -24,6 +26,15 @@ InputFile::~InputFile() {
 
 bool InputFile::Open(const std::string& path) {
     Close();
+    if (path == kStandardStream && StandardInput::Active() != nullptr) {
+        // Reads hand out what has arrived, so a small buffer serves.
+        stream_ = StandardInput::Active();
+        if (!buffer_) {
+            buffer_ = std::make_unique_for_overwrite<uint8_t[]>(kSmallInputBufferSize);
+            bufferCapacity_ = kSmallInputBufferSize;
+        }
+        return true;
+    }
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) {
         return false;
@@ -53,6 +64,7 @@ void InputFile::Close() {
         ::close(fd_);
     }
     fd_ = -1;
+    stream_ = nullptr;
     bufferLength_ = bufferPos_ = 0;
     bufferStart_ = 0;
     // Detection opens a file with every reader until one knows it: each would
@@ -67,7 +79,7 @@ bool InputFile::Fill() {
     bufferStart_ += static_cast<int64_t>(bufferLength_);
     bufferLength_ = bufferPos_ = 0;
     for (;;) {
-        ssize_t got = ::pread(fd_, buffer_.get(), bufferCapacity_, bufferStart_);
+        ssize_t got = ReadAt(buffer_.get(), bufferCapacity_, bufferStart_);
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -79,8 +91,13 @@ bool InputFile::Fill() {
     }
 }
 
+ssize_t InputFile::ReadAt(void* buffer, size_t n, int64_t position) {
+    return stream_ != nullptr ? stream_->ReadAt(buffer, n, position)
+                              : ::pread(fd_, buffer, n, position);
+}
+
 bool InputFile::Read(void* buffer, size_t n) {
-    if (fd_ < 0) {
+    if (!IsOpen()) {
         return false;
     }
     auto* out = static_cast<uint8_t*>(buffer);
@@ -90,7 +107,7 @@ bool InputFile::Read(void* buffer, size_t n) {
             if (n >= bufferCapacity_) {
                 bufferStart_ += static_cast<int64_t>(bufferLength_);
                 bufferLength_ = bufferPos_ = 0;
-                ssize_t got = ::pread(fd_, out, n, bufferStart_);
+                ssize_t got = ReadAt(out, n, bufferStart_);
                 if (got < 0 && errno == EINTR) {
                     continue;
                 }
@@ -119,7 +136,7 @@ bool InputFile::Read(void* buffer, size_t n) {
 }
 
 bool InputFile::Seek(int64_t position) {
-    if (fd_ < 0 || position < 0) {
+    if (!IsOpen() || position < 0) {
         return false;
     }
     if (position >= bufferStart_ &&
@@ -146,9 +163,14 @@ OutputFile::~OutputFile() {
 
 bool OutputFile::Create(const std::string& path) {
     Close();
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    standardOutput_ = path == kStandardStream;
+    fd_ = standardOutput_ ? fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0)
+                          : ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd_ < 0) {
         return false;
+    }
+    if (standardOutput_) {
+        SetStandardOutputFile(this);
     }
     if (!buffer_) {
         buffer_ = std::make_unique_for_overwrite<uint8_t[]>(kOutputBufferSize);
@@ -168,6 +190,9 @@ bool OutputFile::Close() {
         ok = false;
     }
     fd_ = -1;
+    if (standardOutput_) {
+        SetStandardOutputFile(nullptr);
+    }
     return ok;
 }
 
@@ -178,6 +203,9 @@ bool OutputFile::WriteThrough(const uint8_t* data, size_t n) {
         if (done < 0) {
             if (errno == EINTR) {
                 continue;
+            }
+            if (standardOutput_) {
+                NoteStandardOutputError(errno);
             }
             failed_ = true;
             failedAt_ = at;

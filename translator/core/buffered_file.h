@@ -1,11 +1,15 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 namespace translator {
+
+class StandardInput;
 
 // Buffered binary input with 64-bit positions. Reads are exact: a request is
 // either filled whole or fails.
@@ -16,9 +20,12 @@ public:
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
+    // "-" opens StandardInput::Active(), when there is one.
     bool Open(const std::string& path);
     void Close();
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return fd_ >= 0 || stream_ != nullptr; }
+    // Whether the input is standard input, read front to back.
+    bool IsStream() const { return stream_ != nullptr; }
 
     bool Read(void* buffer, size_t n);
     bool Skip(int64_t n) { return Seek(Tell() + n); }
@@ -29,8 +36,10 @@ public:
 
 private:
     bool Fill();
+    ssize_t ReadAt(void* buffer, size_t n, int64_t position);
 
     int fd_ = -1;
+    StandardInput* stream_ = nullptr;
     std::unique_ptr<uint8_t[]> buffer_;
     size_t bufferCapacity_ = 0;
     size_t bufferLength_ = 0;  // valid bytes in buffer_
@@ -47,7 +56,7 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Creates or truncates path.
+    // Creates or truncates path; "-" writes standard output in place.
     bool Create(const std::string& path);
     // False when bytes still buffered could not be written.
     bool Close();
@@ -81,6 +90,7 @@ private:
     bool WriteThrough(const uint8_t* data, size_t n);
 
     int fd_ = -1;
+    bool standardOutput_ = false;
     std::unique_ptr<uint8_t[]> buffer_;
     size_t pending_ = 0;    // buffered bytes not yet written
     int64_t position_ = 0;  // file position of buffer_[0]

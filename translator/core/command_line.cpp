@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "console_arguments.h"
 #include "console_info.h"
@@ -240,31 +241,63 @@ void ReportTemporaryFileFailure(const ConsoleReport& report) {
             TemporaryFolder().c_str(), strerror(errno));
 }
 
-// "-" stands for standard input or output: a pipe passes through a temporary
-// file, since readers seek and writers patch their headers.
+// Standard input's first bytes kept for detection: a source whose probes
+// need more, or whose reader looks further, goes through a temporary file.
+constexpr size_t kStandardInputHead = 1 << 20;
+
+// Whether standard input, as detected, converts straight to standard output
+// as it arrives. A file named "-" here would stand in for either stream in
+// the conversion's checks.
+bool StreamsThrough(TranslatorEngine& engine, const StandardInput& input, int format,
+                    const ConvertOptions& options) {
+    const DetectResult* detected = engine.Detect(kStandardStream);
+    const TraceWriter* writer = engine.WriterOf(format);
+    struct stat st {};
+    return detected != nullptr && !input.Overran() && !input.Ended() &&
+           detected->reader->ReadsFrontToBack() && writer != nullptr &&
+           writer->NeverSeeksBack(options) && lstat(kStandardStream, &st) != 0;
+}
+
+// "-" stands for standard input or output. A source read front to back
+// converts to a writer that never seeks back as it arrives; any other pair
+// passes through temporary files, since readers seek and writers patch their
+// headers.
 int RunFile(TranslatorEngine& engine, const std::string& source, const std::string& destination,
             int format, const ConvertOptions& options, ConsoleReport report,
             ConsoleOutcome& outcome) {
+    // A reader that goes away is a failed write, not the end of the program.
+    if (destination == kStandardStream) {
+        signal(SIGPIPE, SIG_IGN);
+    }
     TemporaryFile input;
     TemporaryFile output;
     std::string sourcePath = source;
     std::string destinationPath = destination;
+    bool streaming = false;
+    std::optional<StandardInput> standardInput;
     if (source == kStandardStream) {
-        if (!input.Create()) {
-            ReportTemporaryFileFailure(report);
-            return -1;
-        }
-        if (!SpoolStandardInput(input)) {
-            fprintf(report.stream, "Error reading standard input (%s).\r\n", strerror(errno));
-            return -1;
-        }
+        standardInput.emplace(kStandardInputHead);
+        streaming = destination == kStandardStream &&
+                    StreamsThrough(engine, *standardInput, format, options);
         if (Interrupted()) {
             return -1;
         }
-        sourcePath = input.path();
-        report.standIns.push_back(sourcePath);
+        if (streaming) {
+            standardInput->Stream();
+        } else if (!input.Create()) {
+            ReportTemporaryFileFailure(report);
+            return -1;
+        } else if (!standardInput->SpoolTo(input.fd())) {
+            fprintf(report.stream, "Error reading standard input (%s).\r\n", strerror(errno));
+            return -1;
+        } else if (Interrupted()) {
+            return -1;
+        } else {
+            sourcePath = input.path();
+            report.standIns.push_back(sourcePath);
+        }
     }
-    if (destination == kStandardStream) {
+    if (destination == kStandardStream && !streaming) {
         if (!output.Create()) {
             ReportTemporaryFileFailure(report);
             return -1;
@@ -276,10 +309,11 @@ int RunFile(TranslatorEngine& engine, const std::string& source, const std::stri
     bool ok = run.ConvertOne(sourcePath, destinationPath, format);
     outcome.warned = outcome.warned || run.Warnings() > 0;
     if (destination == kStandardStream) {
-        // A reader that goes away is a failed write, not the end of the program.
-        signal(SIGPIPE, SIG_IGN);
-        if (!CopyToStandardOutput(destinationPath)) {
-            fprintf(report.stream, "Error writing standard output (%s).\r\n", strerror(errno));
+        if (!streaming && !CopyToStandardOutput(destinationPath)) {
+            NoteStandardOutputError(errno);
+        }
+        if (const int error = StandardOutputError(); error != 0) {
+            fprintf(report.stream, "Error writing standard output (%s).\r\n", strerror(error));
             ok = false;
         }
     }

@@ -11,6 +11,8 @@
 #include <climits>
 #include <cstring>
 
+#include "standard_streams.h"
+
 namespace translator {
 
 namespace {
@@ -21,6 +23,9 @@ constexpr uint8_t kZstdMagic[] = {0x28, 0xB5, 0x2F, 0xFD};
 // which covers every standard compression level. A frame that asks for more
 // is refused rather than allowed to size memory.
 constexpr int kZstdWindowLogMax = 23;
+// zlib's window bits for gzip data alone, with the largest window.
+constexpr int kGzipWindowBits = 16 + MAX_WBITS;
+constexpr size_t kInflateBlock = 64 * 1024;
 
 template <size_t N>
 bool StartsWith(const uint8_t* head, size_t length, const uint8_t (&magic)[N]) {
@@ -58,38 +63,57 @@ void DecompressingInput::ZstdFreer::operator()(ZSTD_DCtx_s* context) const {
     ZSTD_freeDCtx(context);
 }
 
+void DecompressingInput::InflaterFreer::operator()(z_stream_s* stream) const {
+    inflateEnd(stream);
+    delete stream;
+}
+
 DecompressingInput::~DecompressingInput() {
     Close();
 }
 
 bool DecompressingInput::Open(const std::string& path) {
     Close();
-    const int fd = OpenRegular(path, &storedSize_);
-    if (fd < 0) {
+    if (path == kStandardStream && StandardInput::Active() != nullptr) {
+        stream_ = StandardInput::Active();
+    } else if (fd_ = OpenRegular(path, &storedSize_); fd_ < 0) {
         return false;
     }
     uint8_t head[sizeof kZstdMagic];
-    const ssize_t got = ReadAt(fd, head, sizeof head, 0);
-    const size_t length = got > 0 ? static_cast<size_t>(got) : 0;
-    if (StartsWith(head, length, kGzipMagic)) {
-        gz_ = gzdopen(fd, "rb");
+    size_t length = 0;
+    // Standard input may hand out the magic in pieces.
+    while (length < sizeof head) {
+        const ssize_t got =
+            ReadStored(head + length, sizeof head - length, static_cast<int64_t>(length));
+        if (got <= 0) {
+            break;
+        }
+        length += static_cast<size_t>(got);
+    }
+    const bool gzip = StartsWith(head, length, kGzipMagic);
+    if (gzip && stream_ == nullptr) {
+        gz_ = gzdopen(fd_, "rb");
         if (gz_ == nullptr) {
-            ::close(fd);
+            Close();
             return false;
         }
+        fd_ = -1;
         compression_ = COMPRESSION_GZIP;
         return true;
     }
-    if (StartsWith(head, length, kZstdMagic)) {
-        fd_ = fd;
-        compression_ = COMPRESSION_ZSTD;
-        if (RestartZstd()) {
+    if (gzip || StartsWith(head, length, kZstdMagic)) {
+        compression_ = gzip ? COMPRESSION_GZIP : COMPRESSION_ZSTD;
+        if (Restart()) {
             return true;
         }
         Close();
         return false;
     }
-    ::close(fd);
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    stream_ = nullptr;
     if (!plain_.Open(path)) {
         return false;
     }
@@ -110,6 +134,8 @@ void DecompressingInput::Close() {
     // The decoder and its buffers go with the file: a reader that waits for
     // its next file holds no memory for it.
     decoder_.reset();
+    inflater_.reset();
+    stream_ = nullptr;
     compressed_.reset();
     decoded_.reset();
     compression_ = kClosed;
@@ -127,8 +153,11 @@ bool DecompressingInput::Read(void* buffer, size_t n) {
         case COMPRESSION_NONE:
             return plain_.Read(out, n);
         case COMPRESSION_ZSTD:
-            return ReadZstd(out, n);
+            return ReadDecoded(out, n);
         case COMPRESSION_GZIP:
+            if (Decoding()) {
+                return ReadDecoded(out, n);
+            }
             while (n > 0) {
                 const unsigned chunk = n > INT_MAX ? INT_MAX : static_cast<unsigned>(n);
                 const int got = gzread(gz_, out, chunk);
@@ -152,8 +181,11 @@ bool DecompressingInput::Seek(int64_t position) {
         case COMPRESSION_NONE:
             return plain_.Seek(position);
         case COMPRESSION_ZSTD:
-            return SeekZstd(position);
+            return SeekDecoded(position);
         case COMPRESSION_GZIP:
+            if (Decoding()) {
+                return SeekDecoded(position);
+            }
             // zlib refuses every seek once it met damage; going back decodes
             // again from the start, where the damage no longer stands in the way.
             if (position <= Tell()) {
@@ -176,7 +208,8 @@ int64_t DecompressingInput::Tell() const {
         case COMPRESSION_ZSTD:
             return decodedStart_ + static_cast<int64_t>(decodedPos_);
         case COMPRESSION_GZIP:
-            return static_cast<int64_t>(gztell(gz_));
+            return Decoding() ? decodedStart_ + static_cast<int64_t>(decodedPos_)
+                              : static_cast<int64_t>(gztell(gz_));
         default:
             return -1;
     }
@@ -189,15 +222,15 @@ int64_t DecompressingInput::StoredPosition() const {
         case COMPRESSION_ZSTD:
             return storedRead_;
         case COMPRESSION_GZIP:
-            return static_cast<int64_t>(gzoffset(gz_));
+            return Decoding() ? storedRead_ : static_cast<int64_t>(gzoffset(gz_));
         default:
             return 0;
     }
 }
 
 bool DecompressingInput::Broken() const {
-    if (compression_ == COMPRESSION_ZSTD) {
-        return zstdBroken_;
+    if (Decoding()) {
+        return decodeBroken_;
     }
     int code = Z_OK;
     if (compression_ == COMPRESSION_GZIP) {
@@ -206,19 +239,35 @@ bool DecompressingInput::Broken() const {
     return code != Z_OK;
 }
 
-bool DecompressingInput::RestartZstd() {
-    if (!decoder_) {
+ssize_t DecompressingInput::ReadStored(uint8_t* buffer, size_t n, int64_t offset) const {
+    return stream_ != nullptr ? stream_->ReadAt(buffer, n, offset) : ReadAt(fd_, buffer, n, offset);
+}
+
+bool DecompressingInput::Restart() {
+    if (compressed_) {
+        if (compression_ == COMPRESSION_ZSTD) {
+            ZSTD_DCtx_reset(decoder_.get(), ZSTD_reset_session_only);
+        } else {
+            inflateReset(inflater_.get());
+        }
+    } else if (compression_ == COMPRESSION_ZSTD) {
         decoder_.reset(ZSTD_createDCtx());
         if (!decoder_ || ZSTD_isError(ZSTD_DCtx_setParameter(decoder_.get(), ZSTD_d_windowLogMax,
                                                              kZstdWindowLogMax))) {
             return false;
         }
         compressedCapacity_ = ZSTD_DStreamInSize();
-        compressed_ = std::make_unique_for_overwrite<uint8_t[]>(compressedCapacity_);
         decodedCapacity_ = ZSTD_DStreamOutSize();
-        decoded_ = std::make_unique_for_overwrite<uint8_t[]>(decodedCapacity_);
     } else {
-        ZSTD_DCtx_reset(decoder_.get(), ZSTD_reset_session_only);
+        inflater_.reset(new z_stream_s{});
+        if (inflateInit2(inflater_.get(), kGzipWindowBits) != Z_OK) {
+            return false;
+        }
+        compressedCapacity_ = decodedCapacity_ = kInflateBlock;
+    }
+    if (!compressed_) {
+        compressed_ = std::make_unique_for_overwrite<uint8_t[]>(compressedCapacity_);
+        decoded_ = std::make_unique_for_overwrite<uint8_t[]>(decodedCapacity_);
     }
     compressedLength_ = compressedUsed_ = 0;
     storedRead_ = 0;
@@ -226,23 +275,63 @@ bool DecompressingInput::RestartZstd() {
     decodedLength_ = decodedPos_ = 0;
     decodedStart_ = 0;
     frameOpen_ = false;
-    zstdBroken_ = false;
+    memberEnded_ = false;
+    decodeBroken_ = false;
     return true;
 }
 
+bool DecompressingInput::DecodeStep(size_t* used, size_t* produced, bool* frameOpen) {
+    if (compression_ == COMPRESSION_ZSTD) {
+        ZSTD_inBuffer in{compressed_.get(), compressedLength_, *used};
+        ZSTD_outBuffer out{decoded_.get(), decodedCapacity_, 0};
+        const size_t result = ZSTD_decompressStream(decoder_.get(), &out, &in);
+        *used = in.pos;
+        *produced = out.pos;
+        *frameOpen = result != 0;
+        return !ZSTD_isError(result);
+    }
+    z_stream& z = *inflater_;
+    *produced = 0;
+    *frameOpen = false;
+    if (memberEnded_) {
+        if (*used == compressedLength_) {
+            return true;
+        }
+        // After a member, data that is not another one is ignored, as the gz
+        // functions do.
+        if (compressed_[*used] != kGzipMagic[0]) {
+            *used = compressedLength_;
+            storedEnd_ = true;
+            return true;
+        }
+        inflateReset(&z);
+        memberEnded_ = false;
+    }
+    z.next_in = compressed_.get() + *used;
+    z.avail_in = static_cast<uInt>(compressedLength_ - *used);
+    z.next_out = decoded_.get();
+    z.avail_out = static_cast<uInt>(decodedCapacity_);
+    const int result = inflate(&z, Z_NO_FLUSH);
+    *used = compressedLength_ - z.avail_in;
+    *produced = decodedCapacity_ - z.avail_out;
+    memberEnded_ = result == Z_STREAM_END;
+    *frameOpen = !memberEnded_;
+    return result == Z_OK || result == Z_STREAM_END || result == Z_BUF_ERROR;
+}
+
 // Replaces decoded_ by the next decoded bytes; false at the end of the data
-// or when the data is damaged (zstdBroken_ tells which).
-bool DecompressingInput::DecodeZstd() {
+// or when the data is damaged (decodeBroken_ tells which).
+bool DecompressingInput::Decode() {
     decodedStart_ += static_cast<int64_t>(decodedLength_);
     decodedLength_ = decodedPos_ = 0;
-    if (zstdBroken_) {
+    if (decodeBroken_) {
         return false;
     }
     for (;;) {
         if (compressedUsed_ == compressedLength_ && !storedEnd_) {
-            const ssize_t got = ReadAt(fd_, compressed_.get(), compressedCapacity_, storedRead_);
+            const ssize_t got = ReadStored(compressed_.get(), compressedCapacity_, storedRead_);
             if (got < 0) {
-                zstdBroken_ = true;
+                decodeBroken_ = true;
                 return false;
             }
             compressedLength_ = static_cast<size_t>(got);
@@ -250,33 +339,33 @@ bool DecompressingInput::DecodeZstd() {
             storedRead_ += got;
             storedEnd_ = got == 0;
         }
-        ZSTD_inBuffer in{compressed_.get(), compressedLength_, compressedUsed_};
-        ZSTD_outBuffer out{decoded_.get(), decodedCapacity_, 0};
-        const size_t result = ZSTD_decompressStream(decoder_.get(), &out, &in);
-        if (ZSTD_isError(result)) {
-            zstdBroken_ = true;
+        size_t used = compressedUsed_;
+        size_t produced = 0;
+        bool frameOpen = false;
+        if (!DecodeStep(&used, &produced, &frameOpen)) {
+            decodeBroken_ = true;
             return false;
         }
         // A call that moved nothing tells nothing: after a whole frame the
         // decoder asks for the next one's header even at the end of the data.
-        if (out.pos > 0 || in.pos > compressedUsed_) {
-            frameOpen_ = result != 0;
+        if (produced > 0 || used > compressedUsed_) {
+            frameOpen_ = frameOpen;
         }
-        compressedUsed_ = in.pos;
-        if (out.pos > 0) {
-            decodedLength_ = out.pos;
+        compressedUsed_ = used;
+        if (produced > 0) {
+            decodedLength_ = produced;
             return true;
         }
         if (storedEnd_ && compressedUsed_ == compressedLength_) {
-            zstdBroken_ = frameOpen_;
+            decodeBroken_ = frameOpen_;
             return false;
         }
     }
 }
 
-bool DecompressingInput::ReadZstd(uint8_t* out, size_t n) {
+bool DecompressingInput::ReadDecoded(uint8_t* out, size_t n) {
     while (n > 0) {
-        if (decodedPos_ == decodedLength_ && !DecodeZstd()) {
+        if (decodedPos_ == decodedLength_ && !Decode()) {
             return false;
         }
         const size_t take = std::min(n, decodedLength_ - decodedPos_);
@@ -288,12 +377,12 @@ bool DecompressingInput::ReadZstd(uint8_t* out, size_t n) {
     return true;
 }
 
-bool DecompressingInput::SeekZstd(int64_t position) {
-    if (position < decodedStart_ && !RestartZstd()) {
+bool DecompressingInput::SeekDecoded(int64_t position) {
+    if (position < decodedStart_ && !Restart()) {
         return false;
     }
     while (position > decodedStart_ + static_cast<int64_t>(decodedLength_)) {
-        if (!DecodeZstd()) {
+        if (!Decode()) {
             return false;
         }
     }

@@ -36,6 +36,9 @@ public:
     bool ConvertOpened(TraceWriter& writer);
     // The formats this module reads; it supports no other.
     virtual std::span<const FormatId> Formats() const { return {}; }
+    // Whether the reader takes standard input as it arrives: its Open looks
+    // no further than the first frames, and reading never goes back.
+    virtual bool ReadsFrontToBack() const { return false; }
     // Whether this module reads formatId on the interface and WAN type of info.
     bool Supports(int formatId, const TraceInfo& info) const;
     // Whether the writer of the last probed file's own format, given options,

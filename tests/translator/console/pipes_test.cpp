@@ -3,6 +3,7 @@
 // and the reason a destination cannot be created.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/byte_order.h"
 #include "core/command_line.h"
 #include "core/format_table.h"
 #include "support/files.h"
@@ -81,6 +83,88 @@ TEST(Pipes, DashReadsStandardInputAndWritesStandardOutput) {
         GTEST_SKIP() << "tshark is not installed: the pipeline's end was not read by it";
     }
     EXPECT_EQ(listing, "60\n61\n62\n");
+}
+
+// Frames of a pcap arriving on standard input come out on standard output
+// before the input ends, plain or compressed, byte for byte as through files.
+TEST(Pipes, FramesFlowThroughWhileTheSourceIsStillOpen) {
+    Console c;
+    c.Capture("in.pcap", 200);
+    int status = -1;
+    c.Run("in.pcap direct.snoop SO", &status);
+    const std::vector<uint8_t> capture = ReadFile(c.dir.file("in.pcap"));
+    const std::vector<uint8_t> direct = ReadFile(c.dir.file("direct.snoop"));
+    for (const auto& source :
+         {capture, InParts(GzipMember, capture, 4096), InParts(ZstdFrame, capture, 4096)}) {
+        int in[2], out[2];
+        ASSERT_EQ(pipe(in), 0);
+        ASSERT_EQ(pipe(out), 0);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            dup2(in[0], STDIN_FILENO);
+            dup2(out[1], STDOUT_FILENO);
+            dup2(open("/dev/null", O_WRONLY), STDERR_FILENO);
+            for (int fd : {in[0], in[1], out[0], out[1]}) {
+                close(fd);
+            }
+            execl(kProgram, kProgram, "--no-settings", "-", "-", "SO", nullptr);
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        const size_t half = source.size() / 2;
+        ASSERT_EQ(write(in[1], source.data(), half), static_cast<ssize_t>(half));
+        // The header, then the first record and its frame, while the input is open.
+        std::vector<uint8_t> piped;
+        uint8_t block[65536];
+        pollfd ready{out[0], POLLIN, 0};
+        while (piped.size() < 16 + 24 + 60 && poll(&ready, 1, 10000) == 1) {
+            const ssize_t got = read(out[0], block, sizeof block);
+            ASSERT_GT(got, 0);
+            piped.insert(piped.end(), block, block + got);
+        }
+        EXPECT_GE(piped.size(), 16u + 24 + 60);
+        ASSERT_EQ(write(in[1], source.data() + half, source.size() - half),
+                  static_cast<ssize_t>(source.size() - half));
+        close(in[1]);
+        for (ssize_t got; (got = read(out[0], block, sizeof block)) > 0;) {
+            piped.insert(piped.end(), block, block + got);
+        }
+        close(out[0]);
+        waitpid(pid, &status, 0);
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(piped, direct);
+    }
+}
+
+// A reader that closes standard output early stops the conversion; the
+// report counts the frames that reached the pipe.
+TEST(Pipes, ClosedStandardOutputStopsTheConversion) {
+    Console c;
+    c.Capture("in.pcap", 20000);
+    int status = -1;
+    c.Shell("{ " + c.Command("- - SO") + " <in.pcap 2>report.txt; echo $? >status.txt; }" +
+                " | head -c 200000 >head.bin",
+            &status);
+    EXPECT_EQ(ReadText(c.dir.file("status.txt")), "255\n");
+    const std::string report = ReadText(c.dir.file("report.txt"));
+    const size_t label = report.find("Data Frames Written:  \t");
+    ASSERT_NE(label, std::string::npos) << report;
+    const int written = std::stoi(report.substr(label + 23));
+    // Every snoop record that head got whole had reached the pipe.
+    const std::vector<uint8_t> received = ReadFile(c.dir.file("head.bin"));
+    int whole = 0;
+    for (size_t at = 16; at + 24 <= received.size(); ++whole) {
+        at += byte_order::LoadBE32(received.data() + at + 8);
+        if (at > received.size()) {
+            break;
+        }
+    }
+    EXPECT_GT(whole, 0);
+    EXPECT_GE(written, whole);
+    EXPECT_LT(written, 20000);
+    EXPECT_EQ(report.substr(report.size() - 48),
+              "Error writing standard output (Broken pipe).\r\n\r\n");
 }
 
 TEST(Pipes, WithDashDestinationEveryTextGoesToStandardError) {

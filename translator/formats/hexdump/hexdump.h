@@ -10,6 +10,7 @@ public:
     bool KeepsEthernetFcs() const override { return false; }
     static constexpr FormatId kFormats[] = {FMT_TX};
     std::span<const FormatId> Formats() const override { return kFormats; }
+    bool NeverSeeksBack(const ConvertOptions&) const override { return true; }
     bool WriteHeader(const TraceInfo& info) override;
     bool WriteFrame(const TraceInfo& info, const FrameRecord& frame) override;
 };

@@ -95,12 +95,15 @@ bool PcapngReader::Open(const std::string& path) {
     scan_.path.clear();
     // One pass over the blocks finds the capture's interface and how many
     // frames the file holds, so that the summary can tell what is left out.
+    // Standard input is read once: the pass ends at its first packet, after
+    // the interface that decides, and the count and the note stay unknown.
+    const bool streamed = file.IsStream();
     firstSection_ = true;
     haveCaptureLinkType_ = false;
     leftOut_ = 0;
     leftOutLinkTypes_.clear();
     int64_t packets = 0;
-    while (NextPacket(true)) {
+    while ((!streamed || packets == 0) && NextPacket(true)) {
         ++packets;
     }
     if (!file.Seek(0)) {
@@ -112,7 +115,7 @@ bool PcapngReader::Open(const std::string& path) {
     firstSection_ = false;
     interfaces_.clear();
     info.format = FMT_NG;
-    info.totalFrames = packets;
+    info.totalFrames = streamed ? -1 : packets;
     const uint32_t linkType = haveCaptureLinkType_ ? captureLinkType_ : 1;
     link_ = pcap::FindLinkType(linkType);
     captureLinkType_ = linkType;
@@ -124,7 +127,9 @@ bool PcapngReader::Open(const std::string& path) {
         info.frameOrigin = link_->origin;
     }
     info.lineRate = DefaultLineRate(info.interfaceType, link_ != nullptr ? link_->lineRate : 0);
-    NoteLeftOut();
+    if (!streamed) {
+        NoteLeftOut();
+    }
     // A damaged file is walked again, so that every Open reports its damage;
     // a file that changed while it was walked, too.
     struct stat after {};

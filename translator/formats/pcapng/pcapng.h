@@ -74,6 +74,7 @@ public:
     static constexpr size_t kMaxInterfaces = 65536;
 
     std::span<const FormatId> Formats() const override { return kFormats; }
+    bool ReadsFrontToBack() const override { return true; }
     bool Open(const std::string& path) override;
 
 protected:
@@ -149,6 +150,7 @@ public:
     bool KeepsEthernetFcs() const override { return options->pcapfcs; }
     static constexpr FormatId kFormats[] = {FMT_NG};
     std::span<const FormatId> Formats() const override { return kFormats; }
+    bool NeverSeeksBack(const ConvertOptions&) const override { return true; }
     bool WriteHeader(const TraceInfo& info) override;
     bool WriteFrame(const TraceInfo& info, const FrameRecord& frame) override;
 

@@ -112,7 +112,8 @@ bool SnoopReader::ReadNextFrame() {
     if (FrameTooLong(included)) {
         return TooLong(included);
     }
-    if (file.Tell() + body > fileSize) {
+    // Standard input has no size: a short read tells the same.
+    if (!file.IsStream() && file.Tell() + body > fileSize) {
         return CutShort("data", body, fileSize - file.Tell());
     }
     uint8_t* bytes = frame.SetData(
@@ -159,8 +160,18 @@ bool SnoopWriter::SupportsInterface(int, const TraceInfo& info) const {
     return IsLanGroup(info);
 }
 
-bool SnoopWriter::WriteHeader(const TraceInfo&) {
-    return ReserveHeader(snoop::FileHeader::kSize);
+// The header depends on the interface only, so it is final from the start.
+bool SnoopWriter::WriteHeader(const TraceInfo& info) {
+    using snoop::FileHeader;
+    const uint32_t dataLink = info.interfaceType == IF_ETHERNET     ? snoop::kLinkEthernet
+                              : info.interfaceType == IF_TOKEN_RING ? snoop::kLinkTokenRing
+                              : info.interfaceType == IF_FDDI       ? snoop::kLinkFddi
+                                                                    : 0;
+    uint8_t header[FileHeader::kSize] = {};
+    memcpy(header + FileHeader::kMagic, snoop::kMagic, sizeof snoop::kMagic);
+    StoreBE32(header + FileHeader::kVersion, 2);
+    StoreBE32(header + FileHeader::kDataLink, dataLink);
+    return WriteBytes(header, sizeof header);
 }
 
 bool SnoopWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
@@ -242,22 +253,6 @@ bool SnoopWriter::WriteTrailer(const TraceInfo& info, const FrameRecord& frame, 
     MarkField(trailer, trailer + Trailer::kTimeLow, 4);
     MarkField(trailer, trailer + Trailer::kTimeHigh, 4);
     return WriteBytes(trailer, sizeof trailer);
-}
-
-bool SnoopWriter::FinishFile(const TraceInfo& info) {
-    using snoop::FileHeader;
-    if (!file.IsOpen()) {
-        return false;
-    }
-    const uint32_t dataLink = info.interfaceType == IF_ETHERNET     ? snoop::kLinkEthernet
-                              : info.interfaceType == IF_TOKEN_RING ? snoop::kLinkTokenRing
-                              : info.interfaceType == IF_FDDI       ? snoop::kLinkFddi
-                                                                    : 0;
-    uint8_t header[FileHeader::kSize] = {};
-    memcpy(header + FileHeader::kMagic, snoop::kMagic, sizeof snoop::kMagic);
-    StoreBE32(header + FileHeader::kVersion, 2);
-    StoreBE32(header + FileHeader::kDataLink, dataLink);
-    return PatchHeader(header, sizeof header);
 }
 
 }  // namespace translator

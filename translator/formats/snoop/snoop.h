@@ -62,6 +62,7 @@ class SnoopReader : public FileTraceReader {
 public:
     static constexpr FormatId kFormats[] = {FMT_SO, FMT_SH};
     std::span<const FormatId> Formats() const override { return kFormats; }
+    bool ReadsFrontToBack() const override { return true; }
     bool Open(const std::string& path) override;
 
 protected:
@@ -80,9 +81,9 @@ public:
     bool KeepsEthernetFcs() const override { return Extended(); }
     static constexpr FormatId kFormats[] = {FMT_SO, FMT_SH, FMT_PR, FMT_FP, FMT_PL};
     std::span<const FormatId> Formats() const override { return kFormats; }
+    bool NeverSeeksBack(const ConvertOptions&) const override { return true; }
     bool WriteHeader(const TraceInfo& info) override;
     bool WriteFrame(const TraceInfo& info, const FrameRecord& frame) override;
-    bool FinishFile(const TraceInfo& info) override;
 
 protected:
     bool SupportsInterface(int formatId, const TraceInfo& info) const override;

@@ -320,8 +320,12 @@ bool TcpdumpWriter::SupportsInterface(int, const TraceInfo& info) const {
     return pcap::WritesInterface(info);
 }
 
-bool TcpdumpWriter::WriteHeader(const TraceInfo&) {
-    return ReserveHeader(pcap::FileHeader::kSize);
+// Written at the start, final when frames are sliced; otherwise FinishFile
+// patches in the snapshot length once the longest frame is known.
+bool TcpdumpWriter::WriteHeader(const TraceInfo& info) {
+    uint8_t header[pcap::FileHeader::kSize];
+    Header(info, header);
+    return WriteBytes(header, sizeof header);
 }
 
 bool TcpdumpWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
@@ -352,11 +356,8 @@ bool TcpdumpWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) 
     return file.Flush();
 }
 
-bool TcpdumpWriter::FinishFile(const TraceInfo& info) {
+void TcpdumpWriter::Header(const TraceInfo& info, uint8_t* header) const {
     using pcap::FileHeader;
-    if (!file.IsOpen()) {
-        return false;
-    }
     const bool bigEndian = options->pcapbyteswapped;
     uint32_t magic;
     if (options->pcapnanoseconds) {
@@ -372,13 +373,24 @@ bool TcpdumpWriter::FinishFile(const TraceInfo& info) {
     int32_t snapLength = options->slice                ? options->bytes
                          : info.maxTruncatedLength > 0 ? info.maxTruncatedLength
                                                        : longestFrame;
-    uint8_t header[FileHeader::kSize] = {};
+    memset(header, 0, FileHeader::kSize);
     StoreLE32(header + FileHeader::kMagic, magic);
     Store16(header + FileHeader::kVersionMajor, 2, bigEndian);
     Store16(header + FileHeader::kVersionMinor, 4, bigEndian);
     Store32(header + FileHeader::kSnapLength, static_cast<uint32_t>(snapLength), bigEndian);
     Store32(header + FileHeader::kLinkType, pcap::LinkTypeFor(info, options->pcapremoveatm, 0),
             bigEndian);
+}
+
+bool TcpdumpWriter::FinishFile(const TraceInfo& info) {
+    if (!file.IsOpen()) {
+        return false;
+    }
+    if (NeverSeeksBack(*options)) {
+        return FileTraceWriter::FinishFile(info);
+    }
+    uint8_t header[pcap::FileHeader::kSize];
+    Header(info, header);
     return PatchHeader(header, sizeof header);
 }
 

@@ -80,6 +80,7 @@ class TcpdumpReader : public GzTraceReader {
 public:
     static constexpr FormatId kFormats[] = {FMT_TD};
     std::span<const FormatId> Formats() const override { return kFormats; }
+    bool ReadsFrontToBack() const override { return true; }
     bool Open(const std::string& path) override;
     bool StoresAlike(const ConvertOptions& options) const override;
 
@@ -115,12 +116,18 @@ public:
     bool KeepsEthernetFcs() const override { return options->pcapfcs; }
     static constexpr FormatId kFormats[] = {FMT_TD};
     std::span<const FormatId> Formats() const override { return kFormats; }
+    // The snapshot length is the longest frame's unless frames are sliced.
+    bool NeverSeeksBack(const ConvertOptions& options) const override { return options.slice; }
     bool WriteHeader(const TraceInfo& info) override;
     bool WriteFrame(const TraceInfo& info, const FrameRecord& frame) override;
     bool FinishFile(const TraceInfo& info) override;
 
 protected:
     bool SupportsInterface(int formatId, const TraceInfo& info) const override;
+
+private:
+    // The file header for the frames of info so far.
+    void Header(const TraceInfo& info, uint8_t* header) const;
 };
 
 }  // namespace translator
