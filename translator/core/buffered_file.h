@@ -61,6 +61,8 @@ public:
     // False when bytes still buffered could not be written.
     bool Close();
     bool IsOpen() const { return fd_ >= 0; }
+    // Whether this writes standard output, where nothing written can be patched.
+    bool IsStandardOutput() const { return standardOutput_; }
     // Whether a write to the system failed; writes fail from then on.
     bool Failed() const { return failed_; }
 

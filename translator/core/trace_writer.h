@@ -24,8 +24,9 @@ public:
 
     // The formats this module writes; it supports no other.
     virtual std::span<const FormatId> Formats() const { return {}; }
-    // Whether the output with these options is written front to back and
-    // never patched, so that it can go down a pipe as it is written.
+    // Whether the output with these options can be written front to back and
+    // never patched, as it is on standard output, so that it goes down a pipe
+    // as it is written.
     virtual bool NeverSeeksBack(const ConvertOptions&) const { return false; }
     // Whether this module writes formatId for the interface and WAN type of info.
     bool Supports(int formatId, const TraceInfo& info) const;

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -69,8 +70,14 @@ TEST(Pipes, DashReadsStandardInputAndWritesStandardOutput) {
                     " 2>second.txt | tee piped.pcap | " + reader,
                 &status);
     EXPECT_EQ(status, 0);
-    // Standard output carries the capture alone, byte for byte as through files.
-    EXPECT_EQ(ReadFile(c.dir.file("piped.pcap")), ReadFile(c.dir.file("direct.pcap")));
+    // Standard output carries the capture alone, byte for byte as through
+    // files but for the snapshot length (big-endian): streamed, the longest
+    // frame is not known when the header goes out.
+    std::vector<uint8_t> direct = ReadFile(c.dir.file("direct.pcap"));
+    ASSERT_GT(direct.size(), 24u);
+    const uint8_t largestSnapshot[] = {0x00, 0x04, 0x00, 0x00};
+    std::copy(largestSnapshot, largestSnapshot + 4, direct.begin() + 16);
+    EXPECT_EQ(ReadFile(c.dir.file("piped.pcap")), direct);
     for (const char* report : {"first.txt", "second.txt"}) {
         const std::string text = ReadText(c.dir.file(report));
         EXPECT_EQ(text.rfind("Source File:          \t-\r\n", 0), 0u) << text;

@@ -320,8 +320,9 @@ bool TcpdumpWriter::SupportsInterface(int, const TraceInfo& info) const {
     return pcap::WritesInterface(info);
 }
 
-// Written at the start, final when frames are sliced; otherwise FinishFile
-// patches in the snapshot length once the longest frame is known.
+// Written at the start, final when frames are sliced or go to standard
+// output; otherwise FinishFile patches in the snapshot length once the
+// longest frame is known.
 bool TcpdumpWriter::WriteHeader(const TraceInfo& info) {
     uint8_t header[pcap::FileHeader::kSize];
     Header(info, header);
@@ -371,6 +372,7 @@ void TcpdumpWriter::Header(const TraceInfo& info, uint8_t* header) const {
                                      ? std::max(info.maxFrameLength - kEthernetFcsSize, 0)
                                      : info.maxFrameLength;
     int32_t snapLength = options->slice                ? options->bytes
+                         : file.IsStandardOutput()     ? kMaxSnapshotLength
                          : info.maxTruncatedLength > 0 ? info.maxTruncatedLength
                                                        : longestFrame;
     memset(header, 0, FileHeader::kSize);
@@ -386,7 +388,7 @@ bool TcpdumpWriter::FinishFile(const TraceInfo& info) {
     if (!file.IsOpen()) {
         return false;
     }
-    if (NeverSeeksBack(*options)) {
+    if (options->slice || file.IsStandardOutput()) {
         return FileTraceWriter::FinishFile(info);
     }
     uint8_t header[pcap::FileHeader::kSize];

@@ -116,8 +116,9 @@ public:
     bool KeepsEthernetFcs() const override { return options->pcapfcs; }
     static constexpr FormatId kFormats[] = {FMT_TD};
     std::span<const FormatId> Formats() const override { return kFormats; }
-    // The snapshot length is the longest frame's unless frames are sliced.
-    bool NeverSeeksBack(const ConvertOptions& options) const override { return options.slice; }
+    // Standard output gets the largest snapshot length unless frames are
+    // sliced; a file gets its longest frame's.
+    bool NeverSeeksBack(const ConvertOptions&) const override { return true; }
     bool WriteHeader(const TraceInfo& info) override;
     bool WriteFrame(const TraceInfo& info, const FrameRecord& frame) override;
     bool FinishFile(const TraceInfo& info) override;
