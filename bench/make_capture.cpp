@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/byte_order.h"
-#include "core/buffered_file.h"
+#include "engine/buffered_file.h"
 
 namespace {
 

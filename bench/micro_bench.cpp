@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/checksum.h"
-#include "core/engine.h"
+#include "engine/checksum.h"
+#include "engine/engine.h"
 #include "formats/netmon/netmon.h"
 #include "formats/snoop/snoop.h"
 #include "formats/tcpdump/tcpdump.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/decompressing_input.h"
+#include "engine/decompressing_input.h"
 
 namespace {
 

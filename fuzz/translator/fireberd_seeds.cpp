@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/engine.h"
+#include "engine/engine.h"
 #include "support/files.h"
 #include "support/fireberd_builder.h"
 #include "support/pcap_builder.h"

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/engine.h"
+#include "engine/engine.h"
 #include "support/files.h"
 #include "support/pcap_builder.h"
 #include "support/pcapng_builder.h"

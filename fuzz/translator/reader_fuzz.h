@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/trace_reader.h"
+#include "engine/trace_reader.h"
 
 namespace translator {
 

@@ -1,4 +1,4 @@
-#include "core/settings.h"
+#include "app/settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     translator::ConvertOptions options;

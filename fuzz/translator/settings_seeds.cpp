@@ -1,7 +1,7 @@
 // Seed corpus of the settings parser: the written form and hand-edited lines.
 #include <filesystem>
 
-#include "core/settings.h"
+#include "app/settings.h"
 #include "support/files.h"
 
 int main(int argc, char** argv) {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/engine.h"
+#include "engine/engine.h"
 #include "support/files.h"
 #include "support/pcap_builder.h"
 

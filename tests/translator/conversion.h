@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "core/console_progress.h"
-#include "core/engine.h"
+#include "console/console_progress.h"
+#include "engine/engine.h"
 #include "formats/tcpdump/tcpdump.h"
 #include "support/bytes.h"
 #include "support/files.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <ctime>
 
-#include "core/time_base.h"
+#include "engine/time_base.h"
 
 namespace translator {
 

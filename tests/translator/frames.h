@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "common/byte_order.h"
-#include "core/checksum.h"
-#include "core/trace_reader.h"
+#include "engine/checksum.h"
+#include "engine/trace_reader.h"
 
 namespace translator {
 

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "core/console_progress.h"
-#include "core/engine.h"
+#include "console/console_progress.h"
+#include "engine/engine.h"
 #include "formats/tcpdump/tcpdump.h"
 #include "support/files.h"
 #include "translator/conversion.h"

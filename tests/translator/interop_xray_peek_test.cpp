@@ -6,9 +6,9 @@
 #include <filesystem>
 
 #include "common/byte_order.h"
-#include "core/checksum.h"
-#include "core/console_progress.h"
-#include "core/engine.h"
+#include "console/console_progress.h"
+#include "engine/checksum.h"
+#include "engine/engine.h"
 #include "formats/netxray/netxray.h"
 #include "formats/peek/peek.h"
 #include "formats/tcpdump/tcpdump.h"

@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <new>
 
-#include "core/console_progress.h"
-#include "core/engine.h"
+#include "console/console_progress.h"
+#include "engine/engine.h"
 #include "support/files.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <functional>
 #include <optional>
 
-#include "core/console_progress.h"
-#include "core/engine.h"
-#include "core/time_base.h"
+#include "console/console_progress.h"
+#include "engine/engine.h"
+#include "engine/time_base.h"
 #include "formats/tcpdump/tcpdump.h"
 #include "support/files.h"
 #include "support/pcap_builder.h"

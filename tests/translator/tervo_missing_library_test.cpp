@@ -3,8 +3,8 @@
 // stub libTervo.so that lacks OpenTervoFile and CreateTervoFile.
 #include <gtest/gtest.h>
 
-#include "core/console_progress.h"
-#include "core/engine.h"
+#include "console/console_progress.h"
+#include "engine/engine.h"
 #include "formats/tervo/tervo.h"
 #include "support/files.h"
 #include "support/pcap_builder.h"

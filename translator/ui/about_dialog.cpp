@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "capabilities.h"
-#include "core/format_table.h"
+#include "engine/format_table.h"
 
 namespace translator::ui {
 

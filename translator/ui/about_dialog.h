@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "core/engine.h"
+#include "engine/engine.h"
 
 namespace translator::ui {
 

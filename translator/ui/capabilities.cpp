@@ -1,6 +1,6 @@
 #include "capabilities.h"
 
-#include "core/format_table.h"
+#include "engine/format_table.h"
 
 namespace translator::ui {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/engine.h"
+#include "engine/engine.h"
 
 namespace translator::ui {
 

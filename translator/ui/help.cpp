@@ -7,7 +7,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "core/settings.h"
+#include "app/settings.h"
 #include "message_boxes.h"
 
 namespace translator::ui {

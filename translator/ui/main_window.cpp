@@ -27,13 +27,12 @@
 #include <vector>
 
 #include "about_dialog.h"
-#include "core/command_line.h"
-#include "core/conversion_run.h"
-#include "core/format_table.h"
-#include "core/settings.h"
-#include "core/time_base.h"
+#include "app/conversion_run.h"
+#include "app/folders.h"
+#include "app/settings.h"
+#include "engine/format_table.h"
+#include "engine/time_base.h"
 #include "folder_chooser.h"
-#include "formats/feldane/feldane.h"
 #include "help.h"
 #include "message_boxes.h"
 #include "option_dialogs.h"
@@ -574,15 +573,14 @@ void MainWindow::ShowTcpdumpOptions() {
 // The dialog edits a copy of the recording reader's interface list; on OK the
 // list is replaced and the source evaluated again with the new choice.
 void MainWindow::ShowFeldaneOptions() {
-    for (const auto& reader : engine_.Readers()) {
-        if (auto* feldane = dynamic_cast<FeldaneReader*>(reader.get())) {
-            FeldaneOptionDlg dialog(feldane->Interfaces(), this);
-            if (dialog.exec() == QDialog::Accepted) {
-                feldane->SetInterfaces(dialog.Interfaces());
-                EvaluateSource();
-            }
-            return;
-        }
+    TraceReader* reader = engine_.ReaderOf(FMT_FL);
+    if (reader == nullptr) {
+        return;
+    }
+    FeldaneOptionDlg dialog(reader->Interfaces(), this);
+    if (dialog.exec() == QDialog::Accepted) {
+        reader->SetInterfaces(dialog.Interfaces());
+        EvaluateSource();
     }
 }
 

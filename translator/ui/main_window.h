@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "core/convert_options.h"
-#include "core/engine.h"
+#include "engine/convert_options.h"
+#include "engine/engine.h"
 
 class QAction;
 class QCheckBox;

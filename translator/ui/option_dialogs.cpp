@@ -80,13 +80,13 @@ void TcpDumpOptionDlg::accept() {
     QDialog::accept();
 }
 
-FeldaneOptionDlg::FeldaneOptionDlg(std::vector<FeldaneInterface> units, QWidget* parent)
+FeldaneOptionDlg::FeldaneOptionDlg(std::vector<SourceInterface> units, QWidget* parent)
     : QDialog(parent), units_(std::move(units)) {
     setWindowTitle("Feldane (Veltrix) Options");
     list_ = new QListWidget;
     list_->setObjectName("vexors");
     bool marked = false;
-    for (const FeldaneInterface& unit : units_) {
+    for (const SourceInterface& unit : units_) {
         auto* item = new QListWidgetItem(
             QString::asprintf(" Vexor %d: %s (%s)", unit.index, unit.name, unit.limtype), list_);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);

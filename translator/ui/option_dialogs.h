@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <vector>
 
-#include "core/convert_options.h"
-#include "formats/feldane/feldane.h"
+#include "engine/convert_options.h"
+#include "engine/trace_reader.h"
 
 class QCheckBox;
 class QListWidget;
@@ -38,15 +38,15 @@ class FeldaneOptionDlg : public QDialog {
     Q_OBJECT
 public:
     // Edits a copy of units; the copy changes only on OK.
-    explicit FeldaneOptionDlg(std::vector<FeldaneInterface> units, QWidget* parent = nullptr);
+    explicit FeldaneOptionDlg(std::vector<SourceInterface> units, QWidget* parent = nullptr);
 
-    const std::vector<FeldaneInterface>& Interfaces() const { return units_; }
+    const std::vector<SourceInterface>& Interfaces() const { return units_; }
     void accept() override;
 
 private:
     void KeepOneChecked(QListWidgetItem* changed);
 
-    std::vector<FeldaneInterface> units_;
+    std::vector<SourceInterface> units_;
     QListWidget* list_;
 };
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/format_table.h"
+#include "engine/format_table.h"
 
 namespace translator::ui {
 

@@ -15,8 +15,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/console_progress.h"
-#include "core/trace_info.h"
+#include "engine/trace_info.h"
 #include "message_boxes.h"
 
 namespace translator::ui {

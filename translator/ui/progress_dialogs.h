@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "core/progress_sink.h"
+#include "engine/progress_sink.h"
 
 class QLabel;
 class QLineEdit;

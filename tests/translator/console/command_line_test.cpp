@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/command_line.h"
+#include "app/folders.h"
 #include "support/feldane_builder.h"
 #include "support/files.h"
 #include "support/pcap_builder.h"

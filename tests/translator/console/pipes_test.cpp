@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "app/folders.h"
 #include "common/byte_order.h"
-#include "core/command_line.h"
-#include "core/format_table.h"
+#include "engine/format_table.h"
 #include "support/files.h"
 #include "support/pcap_builder.h"
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "common/byte_order.h"
-#include "core/console_progress.h"
-#include "core/engine.h"
+#include "console/console_progress.h"
+#include "engine/engine.h"
 #include "support/files.h"
 #include "support/pcap_builder.h"
 #include "translator/conversion.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/conversion_run.h"
-#include "core/decompressing_input.h"
+#include "app/conversion_run.h"
+#include "engine/decompressing_input.h"
 #include "formats/tcpdump/tcpdump.h"
 #include "support/files.h"
 #include "support/pcap_builder.h"

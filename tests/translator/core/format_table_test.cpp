@@ -1,12 +1,12 @@
-#include "core/format_table.h"
+#include "engine/format_table.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "core/engine.h"
-#include "core/trace_info.h"
+#include "engine/engine.h"
+#include "engine/trace_info.h"
 
 namespace translator {
 namespace {

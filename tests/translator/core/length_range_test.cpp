@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/checksum.h"
+#include "engine/checksum.h"
 #include "translator/writer_trial.h"
 
 namespace translator {

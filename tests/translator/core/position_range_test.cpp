@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/engine.h"
-#include "core/trace_writer.h"
+#include "engine/engine.h"
+#include "engine/trace_writer.h"
 #include "support/files.h"
 #include "support/pcap_builder.h"
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "common/byte_order.h"
-#include "core/console_progress.h"
-#include "core/engine.h"
+#include "console/console_progress.h"
+#include "engine/engine.h"
 #include "formats/domino/domino.h"
 #include "formats/feldane/feldane.h"
 #include "formats/fireberd/fireberd.h"

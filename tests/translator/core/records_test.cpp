@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "common/byte_order.h"
-#include "core/checksum.h"
-#include "core/console_progress.h"
-#include "core/ethernet.h"
-#include "core/frame_record.h"
-#include "core/time_base.h"
-#include "core/trace_info.h"
+#include "console/console_progress.h"
+#include "engine/checksum.h"
+#include "engine/ethernet.h"
+#include "engine/frame_record.h"
+#include "engine/time_base.h"
+#include "engine/trace_info.h"
 
 namespace translator {
 namespace {

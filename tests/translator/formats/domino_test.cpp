@@ -5,9 +5,9 @@
 #include <ctime>
 
 #include "common/byte_order.h"
-#include "core/checksum.h"
-#include "core/console_progress.h"
-#include "core/engine.h"
+#include "console/console_progress.h"
+#include "engine/checksum.h"
+#include "engine/engine.h"
 #include "support/domino_builder.h"
 #include "support/files.h"
 #include "support/pcap_builder.h"

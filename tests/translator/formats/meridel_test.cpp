@@ -10,8 +10,8 @@
 #include <filesystem>
 
 #include "common/byte_order.h"
-#include "core/console_progress.h"
-#include "core/engine.h"
+#include "console/console_progress.h"
+#include "engine/engine.h"
 #include "formats/tcpdump/tcpdump.h"
 #include "support/files.h"
 #include "support/meridel_exports.h"

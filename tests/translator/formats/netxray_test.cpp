@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "common/byte_order.h"
-#include "core/checksum.h"
-#include "core/console_progress.h"
-#include "core/engine.h"
+#include "console/console_progress.h"
+#include "engine/checksum.h"
+#include "engine/engine.h"
 #include "formats/tcpdump/tcpdump.h"
 #include "support/files.h"
 #include "support/netxray_builder.h"

@@ -4,8 +4,8 @@
 
 #include <array>
 
-#include "core/checksum.h"
-#include "core/conversion_run.h"
+#include "app/conversion_run.h"
+#include "engine/checksum.h"
 #include "formats/tcpdump/tcpdump.h"
 #include "support/files.h"
 #include "support/pcap_builder.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/byte_order.h"
-#include "core/checksum.h"
+#include "engine/checksum.h"
 #include "support/files.h"
 #include "support/pcap_builder.h"
 #include "support/quillon_builder.h"

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <map>
 
-#include "core/console_progress.h"
-#include "core/engine.h"
+#include "console/console_progress.h"
+#include "engine/engine.h"
 #include "formats/tcpdump/tcpdump.h"
 #include "parsers/capture_file_parser_factory.h"
 #include "parsers/st_capture_file_parser.h"

@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "core/engine.h"
-#include "core/format_table.h"
+#include "engine/engine.h"
+#include "engine/format_table.h"
 #include "translator/conversion.h"
 #include "ui/about_dialog.h"
 #include "ui/folder_chooser.h"
@@ -78,11 +78,11 @@ TEST(TcpDumpOptionDlg, ShowsAndStoresTheChoices) {
     EXPECT_TRUE(options.pcapremoveatm);
 }
 
-std::vector<FeldaneInterface> Units(std::initializer_list<bool> selected) {
-    std::vector<FeldaneInterface> units;
+std::vector<SourceInterface> Units(std::initializer_list<bool> selected) {
+    std::vector<SourceInterface> units;
     int index = 3;
     for (bool s : selected) {
-        FeldaneInterface unit;
+        SourceInterface unit;
         unit.selected = s;
         unit.index = index++;
         snprintf(unit.name, sizeof unit.name, "Port %d", unit.index);
@@ -111,7 +111,7 @@ TEST(FeldaneOptionDlg, KeepsOneUnitAndFallsBackToTheFirst) {
     EXPECT_EQ(Checks(list), std::vector<bool>({false, false, false}));
     QTest::mouseClick(dialog.findChild<QPushButton*>("ok"), Qt::LeftButton);
     std::vector<bool> selected;
-    for (const FeldaneInterface& unit : dialog.Interfaces()) {
+    for (const SourceInterface& unit : dialog.Interfaces()) {
         selected.push_back(unit.selected);
     }
     EXPECT_EQ(selected, std::vector<bool>({true, false, false}));

@@ -16,8 +16,8 @@
 #include <QTimer>
 #include <filesystem>
 
-#include "core/engine.h"
-#include "core/settings.h"
+#include "app/settings.h"
+#include "engine/engine.h"
 #include "support/feldane_builder.h"
 #include "support/pcap_builder.h"
 #include "translator/conversion.h"

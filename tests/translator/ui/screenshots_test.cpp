@@ -10,7 +10,7 @@
 #include <QTreeView>
 #include <filesystem>
 
-#include "core/engine.h"
+#include "engine/engine.h"
 #include "ui/about_dialog.h"
 #include "ui/folder_chooser.h"
 #include "ui/help.h"
@@ -60,7 +60,7 @@ TEST(Screenshots, EveryWindow) {
     TcpDumpOptionDlg tcpdump(options);
     Shoot(&tcpdump, "tcpdump_options");
 
-    std::vector<FeldaneInterface> units(3);
+    std::vector<SourceInterface> units(3);
     const char* names[] = {"Port A", "Port B", "Uplink"};
     for (int i = 0; i < 3; ++i) {
         units[i].index = i;

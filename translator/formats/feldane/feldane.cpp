@@ -108,8 +108,8 @@ std::string FeldaneXmlPath(const std::string& recording) {
     return recording.substr(0, cut) + ".xml";
 }
 
-std::vector<FeldaneInterface> ParseFeldaneInterfaces(const std::string& xml) {
-    std::vector<FeldaneInterface> interfaces;
+std::vector<SourceInterface> ParseFeldaneInterfaces(const std::string& xml) {
+    std::vector<SourceInterface> interfaces;
     AttributeScanner scanner(xml);
     while (scanner.FindTag("<interface")) {
         std::string index;
@@ -119,7 +119,7 @@ std::vector<FeldaneInterface> ParseFeldaneInterfaces(const std::string& xml) {
             index.size() > 3 || std::stoi(index) > 255) {
             continue;
         }
-        FeldaneInterface entry;
+        SourceInterface entry;
         entry.index = std::stoi(index);
         std::string text;
         if (scanner.FindAttribute("name", &text))
@@ -285,7 +285,7 @@ bool FeldaneReader::SupportsInterface(int, const TraceInfo& info) const {
     return info.interfaceType == IF_ETHERNET || IsAtm(info);
 }
 
-const FeldaneInterface* FeldaneReader::Selected() const {
+const SourceInterface* FeldaneReader::Selected() const {
     for (const auto& entry : interfaces_) {
         if (entry.selected)
             return &entry;
@@ -293,7 +293,7 @@ const FeldaneInterface* FeldaneReader::Selected() const {
     return nullptr;
 }
 
-void FeldaneReader::CarrySelectionOver(std::vector<FeldaneInterface>& fresh) const {
+void FeldaneReader::CarrySelectionOver(std::vector<SourceInterface>& fresh) const {
     for (auto& entry : fresh) {
         for (const auto& old : interfaces_) {
             if (old.selected && strcasecmp(old.name, entry.name) == 0) {
@@ -336,14 +336,14 @@ bool FeldaneReader::Open(const std::string& path) {
         return false;
     }
     std::string xml;
-    std::vector<FeldaneInterface> fresh;
+    std::vector<SourceInterface> fresh;
     if (ReadWholeFile(FeldaneXmlPath(path), &xml)) {
         fresh = ParseFeldaneInterfaces(xml);
     }
     CarrySelectionOver(fresh);
     interfaces_ = std::move(fresh);
     info.format = FMT_FL;
-    if (const FeldaneInterface* selected = Selected()) {
+    if (const SourceInterface* selected = Selected()) {
         const bool ethernet = strncasecmp(selected->limtype, "Fast Ethernet", 13) == 0 ||
                               strncasecmp(selected->limtype, "Gigabit Ethernet", 16) == 0;
         info.interfaceType = ethernet ? IF_ETHERNET : IF_ATM;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/trace_reader.h"
+#include "engine/trace_reader.h"
 
 namespace translator {
 
@@ -43,14 +43,6 @@ constexpr int64_t kMaxXmlSize = 16 * 1024 * 1024;
 
 }  // namespace feldane
 
-// One probe interface named by the companion XML file.
-struct FeldaneInterface {
-    bool selected = false;
-    int index = 0;
-    char name[256] = {};
-    char limtype[256] = {};
-};
-
 // Finds attributes of elements in XML text the simple way the recordings
 // need: word starts, case-insensitive names, quoted or plain values.
 class AttributeScanner {
@@ -72,7 +64,8 @@ private:
 // Companion file of a recording: everything from its last '(' (else its
 // last '.') replaced by ".xml".
 std::string FeldaneXmlPath(const std::string& recording);
-std::vector<FeldaneInterface> ParseFeldaneInterfaces(const std::string& xml);
+// The probe interfaces the companion XML file names.
+std::vector<SourceInterface> ParseFeldaneInterfaces(const std::string& xml);
 
 class FeldaneReader : public FileTraceReader {
 public:
@@ -85,8 +78,8 @@ public:
     void Close() override;
 
     // The interface list, kept across files so that a choice survives the next Open.
-    const std::vector<FeldaneInterface>& Interfaces() const { return interfaces_; }
-    void SetInterfaces(std::vector<FeldaneInterface> interfaces) {
+    const std::vector<SourceInterface>& Interfaces() const override { return interfaces_; }
+    void SetInterfaces(std::vector<SourceInterface> interfaces) override {
         interfaces_ = std::move(interfaces);
     }
 
@@ -98,12 +91,12 @@ private:
 
     bool ReadNextFrame() override;
 
-    void CarrySelectionOver(std::vector<FeldaneInterface>& fresh) const;
+    void CarrySelectionOver(std::vector<SourceInterface>& fresh) const;
     void WriteNotes();
-    const FeldaneInterface* Selected() const;
+    const SourceInterface* Selected() const;
     bool Refill(int direction);
 
-    std::vector<FeldaneInterface> interfaces_;
+    std::vector<SourceInterface> interfaces_;
     std::unique_ptr<DirectionStream> streams_[2];
     FrameRecord pending_[2];
     bool ended_[2] = {true, true};

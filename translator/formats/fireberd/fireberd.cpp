@@ -5,8 +5,8 @@
 #include <ctime>
 
 #include "common/byte_order.h"
-#include "core/ethernet.h"
-#include "core/time_base.h"
+#include "engine/ethernet.h"
+#include "engine/time_base.h"
 
 namespace translator {
 

@@ -5,7 +5,7 @@
 #include <ctime>
 #include <string>
 
-#include "core/ethernet.h"
+#include "engine/ethernet.h"
 #include "formats/tcpdump/tcpdump.h"
 
 namespace translator {

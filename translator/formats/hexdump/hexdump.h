@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/trace_writer.h"
+#include "engine/trace_writer.h"
 
 namespace translator {
 

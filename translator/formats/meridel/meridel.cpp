@@ -77,7 +77,7 @@ void AnalyzerTraceReader::Close() {
         }
         handle_ = nullptr;
     }
-    library_.Release();
+    library_.Unload();
 }
 
 bool AnalyzerTraceReader::FetchBlock() {
@@ -258,7 +258,7 @@ bool AnalyzerTraceWriter::Close() {
     }
     config_.reset();
     extension_.reset();
-    library_.Release();
+    library_.Unload();
     return true;
 }
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/trace_reader.h"
-#include "core/trace_writer.h"
+#include "engine/trace_reader.h"
+#include "engine/trace_writer.h"
 #include "meridel_library.h"
 #include "meridel_records.h"
 

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "common/byte_order.h"
-#include "core/checksum.h"
-#include "core/time_base.h"
+#include "engine/checksum.h"
+#include "engine/time_base.h"
 
 namespace translator {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/frame_record.h"
-#include "core/trace_info.h"
+#include "engine/frame_record.h"
+#include "engine/trace_info.h"
 #include "meridel/meridel_api.h"
 
 namespace translator {

@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "common/byte_order.h"
-#include "core/checksum.h"
-#include "core/ethernet.h"
-#include "core/time_base.h"
+#include "engine/checksum.h"
+#include "engine/ethernet.h"
+#include "engine/time_base.h"
 
 namespace translator {
 

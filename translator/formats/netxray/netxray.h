@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "core/trace_reader.h"
-#include "core/trace_writer.h"
+#include "engine/trace_reader.h"
+#include "engine/trace_writer.h"
 
 namespace translator {
 

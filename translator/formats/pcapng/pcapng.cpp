@@ -7,8 +7,8 @@
 #include <string>
 
 #include "common/byte_order.h"
-#include "core/checksum.h"
-#include "core/ethernet.h"
+#include "engine/checksum.h"
+#include "engine/ethernet.h"
 #include "formats/tcpdump/tcpdump.h"
 
 namespace translator {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/trace_reader.h"
-#include "core/trace_writer.h"
+#include "engine/trace_reader.h"
+#include "engine/trace_writer.h"
 #include "formats/tcpdump/link_layer.h"
 
 namespace translator {

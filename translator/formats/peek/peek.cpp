@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "common/byte_order.h"
-#include "core/checksum.h"
-#include "core/time_base.h"
+#include "engine/checksum.h"
+#include "engine/time_base.h"
 
 namespace translator {
 

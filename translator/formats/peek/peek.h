@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/trace_reader.h"
-#include "core/trace_writer.h"
+#include "engine/trace_reader.h"
+#include "engine/trace_writer.h"
 
 namespace translator {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "core/trace_reader.h"
+#include "engine/trace_reader.h"
 
 namespace translator {
 

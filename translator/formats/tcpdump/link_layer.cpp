@@ -6,8 +6,8 @@
 #include <iterator>
 
 #include "common/byte_order.h"
-#include "core/checksum.h"
-#include "core/ethernet.h"
+#include "engine/checksum.h"
+#include "engine/ethernet.h"
 
 namespace translator::pcap {
 

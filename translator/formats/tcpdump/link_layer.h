@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/frame_record.h"
-#include "core/trace_info.h"
+#include "engine/frame_record.h"
+#include "engine/trace_info.h"
 
 namespace translator::pcap {
 

@@ -1,14 +1,12 @@
 #include "tervo.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cinttypes>
 #include <cstring>
 #include <vector>
 
-#include "core/ethernet.h"
-#include "core/shared_library.h"
+#include "engine/ethernet.h"
+#include "engine/shared_library.h"
 #include "tervo_file.h"
 
 namespace translator {
@@ -75,25 +73,6 @@ void CopyText(char* destination, size_t size, const char* source, size_t sourceS
 }
 
 }  // namespace
-
-bool TervoLibrary::Load() {
-    if (handle_ == nullptr) {
-        handle_ = OpenSuiteLibrary(kVersionedName, kFileName);
-    }
-    return handle_ != nullptr;
-}
-
-void TervoLibrary::Unload() {
-    if (handle_ != nullptr) {
-        dlclose(handle_);
-        handle_ = nullptr;
-    }
-}
-
-template <typename Function>
-Function* TervoLibrary::Bind(const char* name) const {
-    return handle_ == nullptr ? nullptr : reinterpret_cast<Function*>(dlsym(handle_, name));
-}
 
 bool TervoReader::Open(const std::string& path) {
     // A file left open by an earlier Open that failed is let go first.

@@ -3,34 +3,16 @@
 #include <cstdint>
 #include <string>
 
-#include "core/trace_reader.h"
-#include "core/trace_writer.h"
+#include "engine/shared_library.h"
+#include "engine/trace_reader.h"
+#include "engine/trace_writer.h"
 
 namespace translator {
 
-// The library that reads and writes Tervo files ("Tervo.dll"): loaded from
-// the program's folder, else through the loader's search path; its
-// functions are bound by name when they are used.
-class TervoLibrary {
+// The library that reads and writes Tervo files ("Tervo.dll").
+class TervoLibrary : public SuiteLibrary {
 public:
-    static constexpr const char kVersionedName[] = "libTervo.so.1";
-    static constexpr const char kFileName[] = "libTervo.so";
-
-    TervoLibrary() = default;
-    ~TervoLibrary() { Unload(); }
-    TervoLibrary(const TervoLibrary&) = delete;
-    TervoLibrary& operator=(const TervoLibrary&) = delete;
-
-    // True when the library is loaded, already or now.
-    bool Load();
-    void Unload();
-    bool IsLoaded() const { return handle_ != nullptr; }
-    // The export name as a function of type Function, or null.
-    template <typename Function>
-    Function* Bind(const char* name) const;
-
-private:
-    void* handle_ = nullptr;
+    TervoLibrary() : SuiteLibrary("libTervo.so.1", "libTervo.so") {}
 };
 
 // Tervo files through the library's read functions.

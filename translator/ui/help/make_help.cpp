@@ -7,8 +7,8 @@
 #include <sstream>
 #include <string>
 
-#include "core/engine.h"
-#include "core/format_table.h"
+#include "engine/engine.h"
+#include "engine/format_table.h"
 
 namespace {
 

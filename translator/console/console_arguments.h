@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "convert_options.h"
+#include "engine/convert_options.h"
 
 namespace translator {
 

@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "convert_options.h"
+#include "engine/convert_options.h"
+#include "engine/shared_library.h"
 
 namespace translator {
 
@@ -20,11 +21,6 @@ std::string UserSettingsPath();
 // The settings file the front ends use: programSettings where it can be
 // written (or created), else the user's.
 std::string ActiveSettingsPath(const std::string& programSettings);
-// Path of the running program.
-std::string ProgramPath();
-// Folder of the running program with its trailing '/', where the run-time
-// libraries are looked for first; empty when the path is unknown.
-std::string ProgramFolder();
 
 // A line whose value is not what its key takes, and what was taken instead.
 struct SettingsWarning {

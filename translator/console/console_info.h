@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "convert_options.h"
-#include "engine.h"
+#include "engine/convert_options.h"
+#include "engine/engine.h"
 
 namespace translator {
 

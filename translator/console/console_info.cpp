@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <ctime>
 
-#include "conversion_run.h"
-#include "format_table.h"
+#include "app/conversion_run.h"
+#include "engine/format_table.h"
 
 namespace translator {
 

@@ -3,14 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "convert_options.h"
-#include "engine.h"
-
 namespace translator {
 
-// The console face of the translator: converts one file or a folder and
-// reports on standard output. Returns the exit status (0, 2 or -1).
-int RunCommandLine(int argc, char** argv);
+bool IsRegularFile(const std::string& path);
+bool IsFolder(const std::string& path);
+// path with a "/" appended unless it already ends in a separator.
+std::string WithSeparator(const std::string& path);
 
 // Creates a folder and any missing parents; false when path names a file or
 // a folder cannot be made.

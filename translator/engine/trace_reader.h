@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "buffered_file.h"
 #include "convert_options.h"
@@ -14,6 +15,15 @@
 namespace translator {
 
 class TraceWriter;
+
+// One interface of a recording whose reader converts one interface at a
+// time: the one selected.
+struct SourceInterface {
+    bool selected = false;
+    int index = 0;
+    char name[256] = {};
+    char limtype[256] = {};  // the kind of line, as the recording names it
+};
 
 // Base of every reader. A reader serves any number of files in turn: Open,
 // ReadFrame until false, Close.
@@ -41,6 +51,10 @@ public:
     virtual bool ReadsFrontToBack() const { return false; }
     // Whether this module reads formatId on the interface and WAN type of info.
     bool Supports(int formatId, const TraceInfo& info) const;
+    // The interfaces of the last file opened that a conversion chooses
+    // between; empty for readers that convert every interface.
+    virtual const std::vector<SourceInterface>& Interfaces() const;
+    virtual void SetInterfaces(std::vector<SourceInterface> /*interfaces*/) {}
     // Whether the writer of the last probed file's own format, given options,
     // would store its frames in the layout the file holds them in. The range,
     // slicing, compression and rebuilt link headers are the caller's to check.

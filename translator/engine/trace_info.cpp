@@ -1,5 +1,7 @@
 #include "trace_info.h"
 
+#include <cstdio>
+
 #include "frame_record.h"
 #include "time_base.h"
 
@@ -83,6 +85,22 @@ void TraceInfo::Accumulate(FrameRecord& frame) {
 
 int32_t TraceInfo::TimeZoneBiasSeconds() const {
     return translator::TimeZoneBiasSeconds(startTime);
+}
+
+bool FormatDuration(const TraceInfo& info, char* text, size_t size) {
+    if (info.lastSeconds < info.firstSeconds ||
+        (info.lastSeconds == info.firstSeconds && info.lastMicros < info.firstMicros)) {
+        return false;
+    }
+    uint32_t d = info.lastSeconds - info.firstSeconds;
+    int64_t u = int64_t{info.lastMicros} - int64_t{info.firstMicros};
+    if (u < 0) {
+        d -= 1;
+        u += 1000000;
+    }
+    snprintf(text, size, "%02u:%02u:%02u.%06u", d / 3600, (d / 60) % 60, d % 60,
+             static_cast<unsigned>(u));
+    return true;
 }
 
 }  // namespace translator

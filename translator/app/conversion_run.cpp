@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <utility>
 
-#include "format_table.h"
-#include "time_base.h"
+#include "engine/format_table.h"
+#include "engine/time_base.h"
 
 namespace translator {
 

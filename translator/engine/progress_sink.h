@@ -49,4 +49,17 @@ private:
     bool hasMessages_ = false;
 };
 
+// A sink that keeps messages and cancels only when asked: what a reader or
+// writer reports to when it is lent none.
+class SilentSink : public AccumulatingSink {
+public:
+    void Finished(const TraceInfo&, const char*) override {}
+    void Progress(const TraceInfo&, const char*) override {}
+    void SetCanceled(bool canceled) override { canceled_ = canceled; }
+    bool IsCanceled() const override { return canceled_; }
+
+private:
+    bool canceled_ = false;
+};
+
 }  // namespace translator

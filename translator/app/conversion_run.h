@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "convert_options.h"
-#include "engine.h"
+#include "engine/convert_options.h"
+#include "engine/engine.h"
 
 namespace translator {
 

@@ -1,7 +1,5 @@
 #include "sink_user.h"
 
-#include "console_progress.h"
-
 namespace translator {
 
 ProgressSink& SinkUser::Sink() {
@@ -9,7 +7,7 @@ ProgressSink& SinkUser::Sink() {
         return *lent_;
     }
     if (!owned_) {
-        owned_ = std::make_unique<ConsoleProgress>();
+        owned_ = std::make_unique<SilentSink>();
     }
     return *owned_;
 }

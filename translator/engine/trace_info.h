@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "format_table.h"
@@ -72,5 +73,9 @@ inline bool IsLanGroup(const TraceInfo& info) {
 inline bool IsWanFamily(const TraceInfo& info) {
     return IsWanFamilyInterface(info.interfaceType);
 }
+
+// "hh:mm:ss.uuuuuu" span from the first to the last timestamp; false when the
+// last is earlier than the first.
+bool FormatDuration(const TraceInfo& info, char* text, size_t size);
 
 }  // namespace translator

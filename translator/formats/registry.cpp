@@ -7,7 +7,7 @@
 //            6 snoop family, 7 FireBerd 500, 8 HexDump, 9 Observer, 10 NetMon,
 //            11 Peek family, 12 Tervo bridge
 // Each module takes its place in the lists below.
-#include "core/engine.h"
+#include "engine/engine.h"
 #include "formats/domino/domino.h"
 #include "formats/feldane/feldane.h"
 #include "formats/fireberd/fireberd.h"

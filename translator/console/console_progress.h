@@ -4,17 +4,10 @@
 #include <cstdio>
 #include <string>
 
-#include "progress_sink.h"
+#include "engine/interruption.h"
+#include "engine/progress_sink.h"
 
 namespace translator {
-
-// From now on SIGINT, SIGTERM and SIGHUP (a closed terminal) cancel every
-// console conversion; a second one ends the program as usual.
-void CancelOnInterrupt();
-// Whether one of them arrived since CancelOnInterrupt.
-bool Interrupted();
-// The first of them that arrived; 0 when none did.
-int InterruptSignal();
 
 // How the console shows a conversion going on.
 enum class ProgressStyle {
@@ -49,9 +42,5 @@ private:
     std::string statusText_;  // the text the percentage follows
     int shownPercent_ = -1;   // -1: no percentage line is open
 };
-
-// "hh:mm:ss.uuuuuu" span from the first to the last timestamp; false when the
-// last is earlier than the first.
-bool FormatDuration(const TraceInfo& info, char* text, size_t size);
 
 }  // namespace translator

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "folder_jobs.h"
+#include "app/folder_jobs.h"
 
 namespace translator {
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "trace_info.h"
+#include "engine/trace_info.h"
 
 namespace translator {
 

@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "buffered_file.h"
-#include "console_progress.h"
+#include "interruption.h"
 
 namespace translator {
 

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-#include "command_line.h"
+#include "folders.h"
 
 namespace translator {
 
@@ -59,18 +59,6 @@ std::string ActiveSettingsPath(const std::string& programSettings) {
     }
     const std::string user = UserSettingsPath();
     return writable || user.empty() ? programSettings : user;
-}
-
-std::string ProgramPath() {
-    std::vector<char> buffer(4096);
-    ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    return n > 0 ? std::string(buffer.data(), static_cast<size_t>(n)) : std::string();
-}
-
-std::string ProgramFolder() {
-    const std::string program = ProgramPath();
-    const size_t slash = program.rfind('/');
-    return slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
 }
 
 namespace {

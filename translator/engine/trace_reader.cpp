@@ -21,6 +21,11 @@ bool TraceReader::Supports(int formatId, const TraceInfo& info) const {
     return HasFormat(Formats(), formatId) && SupportsInterface(formatId, info);
 }
 
+const std::vector<SourceInterface>& TraceReader::Interfaces() const {
+    static const std::vector<SourceInterface> kNone;
+    return kNone;
+}
+
 bool TraceReader::SupportsInterface(int, const TraceInfo&) const {
     return true;
 }

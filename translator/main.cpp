@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "core/command_line.h"
+#include "console/command_line.h"
 #ifdef TRANSLATOR_GUI
 #include "ui/main_window.h"
 #endif
