@@ -205,10 +205,10 @@ TEST(TcpdumpReader, RecordLengthRules) {
     EXPECT_EQ(frames[0].frameLength, 74);  // a cut frame: the line gains the FCS
     EXPECT_EQ(frames[0].bytes.size(), 64u);
 
-    // A record of none ends reading before it.
+    // A record of none is a frame, and reading goes on after it.
     Bytes empty = PcapFile(0xD4C3B2A1, true, 1, {kRecords[0]});
-    empty.be32(5).be32(6).be32(0).be32(0);
-    EXPECT_EQ(ReadBytes(empty, &opened).size(), 1u);
+    empty.be32(5).be32(6).be32(0).be32(0).be32(7).be32(0).be32(64).be32(64).append(RampFrame(64));
+    EXPECT_EQ(ReadBytes(empty, &opened).size(), 3u);
 }
 
 TEST(TcpdumpReader, FramesUpToTheLargestSnapshotLengthReadWhole) {

@@ -23,8 +23,10 @@ bool WritesInterface(const TraceInfo& info) {
            wan == WAN_HDLC;
 }
 
-bool GainsEthernetFcs(const TraceInfo& info, LinkLayer layer, bool storedWithFcs, bool pcapfcs) {
-    return info.interfaceType == IF_ETHERNET &&
+bool GainsEthernetFcs(const TraceInfo& info, LinkLayer layer, bool storedWithFcs, bool pcapfcs,
+                      const FrameRecord& frame) {
+    // A record of no bytes on the line has no FCS to gain.
+    return info.interfaceType == IF_ETHERNET && frame.frameLength > 0 &&
            (layer != LinkLayer::kAsStored || (!storedWithFcs && !pcapfcs));
 }
 
@@ -256,16 +258,13 @@ bool TcpdumpReader::ReadNextFrame() {
     if (original > static_cast<uint32_t>(kMaxSnapshotLength)) {
         return TooLong(original);
     }
-    if (included == 0) {
-        return Damaged("frame %" PRId64 " has a record without captured bytes",
-                       info.framesRead + 1);
-    }
     uint8_t extension[pcap::kModifiedExtensionSize];
     if (extension8_ && !ReadPart(extension, sizeof extension, "record header extension")) {
         return false;
     }
     const int32_t length = static_cast<int32_t>(included);
-    const bool asStored = linkLayer_ == pcap::LinkLayer::kAsStored;
+    // Nothing captured, nothing to rebuild: the frame keeps its line length.
+    const bool asStored = linkLayer_ == pcap::LinkLayer::kAsStored || included == 0;
     uint8_t* bytes = nullptr;
     if (asStored) {
         bytes = frame.SetData(nullptr, std::max(length, kEthernetMinFrameNoFcs) + kEthernetFcsSize);
@@ -273,7 +272,7 @@ bool TcpdumpReader::ReadNextFrame() {
         record_.resize(included);
         bytes = record_.data();
     }
-    if (!ReadPart(bytes, included, "data")) {
+    if (included > 0 && !ReadPart(bytes, included, "data")) {
         return false;
     }
     uint8_t trailer[pcap::kTrailerSize];
@@ -300,7 +299,7 @@ bool TcpdumpReader::ReadNextFrame() {
         }
     }
     // Runts stay as captured.
-    if (pcap::GainsEthernetFcs(info, linkLayer_, storesFcs_, options.pcapfcs)) {
+    if (pcap::GainsEthernetFcs(info, linkLayer_, storesFcs_, options.pcapfcs, frame)) {
         AddEthernetFcs(frame, true, false);
     }
     return true;
