@@ -203,6 +203,23 @@ TEST(LanInterop, TsharkReadsFramesWithoutCapturedBytes) {
     }
 }
 
+// A clock that stepped back: editcap stores the frame before the capture start.
+TEST(LanInterop, NetMonFramesBeforeTheStartReadWithTheirTimes) {
+    if (!HaveTool("editcap"))
+        GTEST_SKIP() << "editcap is not installed";
+    const auto ramp = RampFrame(60);
+    Conversion c;
+    WriteFile(
+        c.dir.file("in.pcap"),
+        PcapFile(0xA1B2C3D4, false, 1, {{1416849573, 5, ramp}, {1416816805, 7, ramp}}).data());
+    RunCommand("editcap -F netmon2 " + c.dir.file("in.pcap") + " " + c.dir.file("in.cap"));
+    ASSERT_TRUE(c.Convert(c.dir.file("in.cap"), FMT_TD));
+    std::vector<FrameSummary> expected;
+    for (const auto& f : SourceFrames(c.dir.file("in.pcap")))
+        expected.push_back(WithAddedFcs(f));
+    EXPECT_EQ(c.OutputFrames(), expected);
+}
+
 // The peer counted frames before 2000 from 1970: counted from 2000 they would
 // fall in 2029, ahead of the clock until then.
 TEST(LanInterop, ObserverFramesBefore2000ReadWithTheirSourceTimes) {
