@@ -193,18 +193,55 @@ bool TcpdumpReader::ProbeLayout(uint32_t snapLength) {
     }
     uint32_t included = 0;
     uint32_t original = 0;
+    bool found = false;
     if (ReadSecondRecordLengths(0, &included, &original)) {
         if (snapLength != 0 && included > snapLength) {
-            if (included < pcap::kProbeLengthLimit && included <= original) {
-                extension8_ = true;
-                return true;
-            }
+            extension8_ = found = included < pcap::kProbeLengthLimit && included <= original;
         } else {
             extension8_ = included == 0 && original == 0;
-            return true;
+            found = true;
         }
     }
-    return ProbeTrailerLayout();
+    if (!found && !ProbeTrailerLayout()) {
+        return false;
+    }
+    // A standard file's second header can look like either of the other
+    // layouts; the layout that reads the records decides.
+    const int64_t gap = extension8_ ? pcap::kModifiedExtensionSize
+                        : trailer4_ ? pcap::kTrailerSize
+                                    : 0;
+    if (gap != 0 && !LayoutReads(gap, 2) && LayoutReads(0, 3)) {
+        extension8_ = trailer4_ = false;
+    }
+    return true;
+}
+
+// Whether the first records (fewer when the data ends after a whole one) each
+// have their bytes in the file and lengths the reader takes, were each record
+// to carry gap bytes besides its data.
+bool TcpdumpReader::LayoutReads(int64_t gap, int records) {
+    using pcap::RecordHeader;
+    int64_t position = pcap::FileHeader::kSize;
+    uint8_t record[RecordHeader::kSize];
+    for (int i = 0; i < records; ++i) {
+        if (!file.Seek(position) || !file.Read(record, 1)) {
+            return i > 0;
+        }
+        if (!file.Read(record + 1, sizeof record - 1)) {
+            return false;
+        }
+        const uint32_t included = LoadLE32(record + RecordHeader::kIncludedLength);
+        const uint32_t original = LoadLE32(record + RecordHeader::kOriginalLength);
+        if (std::max(included, original) > static_cast<uint32_t>(kMaxSnapshotLength)) {
+            return false;
+        }
+        position += RecordHeader::kSize + gap + included;
+        uint8_t last;
+        if (!file.Seek(position - 1) || !file.Read(&last, 1)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Compressed data has no size to compare with: the last byte must be there

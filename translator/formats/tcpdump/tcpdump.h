@@ -93,6 +93,7 @@ private:
     bool ProbeLayout(uint32_t snapLength);
     bool ProbeTrailerLayout();
     bool ReadSecondRecordLengths(int64_t gap, uint32_t* included, uint32_t* original);
+    bool LayoutReads(int64_t gap, int records);
     // Whether the data ends exactly at position, which is above 0.
     bool EndsAt(int64_t position);
 
