@@ -8,6 +8,8 @@
 #include "formats/pcapng/pcapng.h"
 #include "formats/snoop/snoop.h"
 #include "support/files.h"
+#include "support/pcap_builder.h"
+#include "support/pcapng_builder.h"
 #include "translator/conversion.h"
 
 namespace translator {
@@ -180,6 +182,58 @@ TEST(LanInterop, TruncatedFilesEndCleanly) {
     Conversion c;
     ASSERT_TRUE(c.Convert(corpus + "/pcap/HSRP_election.pcap", FMT_SH));
     SweepPrefixes<SnoopReader>(c.dir.file("out"), dir.path());
+}
+
+// Records without captured bytes between others stay frames that tshark reads.
+TEST(LanInterop, TsharkReadsFramesWithoutCapturedBytes) {
+    if (!HaveTool("tshark"))
+        GTEST_SKIP() << "tshark is not installed";
+    const std::vector<uint8_t> ramp = RampFrame(60);
+    const Bytes pcap = PcapFile(0xA1B2C3D4, false, 1, {{1, 0, ramp}, {2, 0, {}, 60}, {3, 0, ramp}});
+    const Bytes pcapng = PcapngSection(false)
+                             .append(PcapngInterface(1, false).data())
+                             .append(PcapngPacket(0, 1, {}, false, {}, 1514).data());
+    for (const auto& [source, frames] : {std::pair{pcap, "3\n"}, {pcapng, "1\n"}}) {
+        for (int format : {FMT_NG, FMT_SO, FMT_N2}) {
+            Conversion c;
+            ASSERT_TRUE(c.Run(source, format));
+            EXPECT_EQ(RunCommand("tshark -r " + c.dir.file("out") + " 2>/dev/null | wc -l"),
+                      frames);
+        }
+    }
+}
+
+// A clock that stepped back: editcap stores the frame before the capture start.
+TEST(LanInterop, NetMonFramesBeforeTheStartReadWithTheirTimes) {
+    if (!HaveTool("editcap"))
+        GTEST_SKIP() << "editcap is not installed";
+    const auto ramp = RampFrame(60);
+    Conversion c;
+    WriteFile(
+        c.dir.file("in.pcap"),
+        PcapFile(0xA1B2C3D4, false, 1, {{1416849573, 5, ramp}, {1416816805, 7, ramp}}).data());
+    RunCommand("editcap -F netmon2 " + c.dir.file("in.pcap") + " " + c.dir.file("in.cap"));
+    ASSERT_TRUE(c.Convert(c.dir.file("in.cap"), FMT_TD));
+    std::vector<FrameSummary> expected;
+    for (const auto& f : SourceFrames(c.dir.file("in.pcap")))
+        expected.push_back(WithAddedFcs(f));
+    EXPECT_EQ(c.OutputFrames(), expected);
+}
+
+// The peer counted frames before 2000 from 1970: counted from 2000 they would
+// fall in 2029, ahead of the clock until then.
+TEST(LanInterop, ObserverFramesBefore2000ReadWithTheirSourceTimes) {
+    REQUIRE_CORPUS();
+    if (time(nullptr) > 1890000000)
+        GTEST_SKIP() << "the clock has reached the years the frames would read as";
+    Conversion c;
+    ASSERT_TRUE(c.Convert(corpus + "/today/peer/RADIUS-1999.observer.bfr", FMT_TD));
+    PcapngReader source;  // editcap's file, pcapng despite its name
+    source.options.pcapfcs = true;
+    std::vector<FrameSummary> expected;
+    for (const auto& f : ReadFrames(source, corpus + "/today/peer/RADIUS-1999.pcap"))
+        expected.push_back(WithAddedFcs(f));
+    EXPECT_EQ(c.OutputFrames(), expected);
 }
 
 // Frames of today's pcapng files, converted to pcap as stored, are the ones

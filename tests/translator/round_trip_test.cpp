@@ -255,7 +255,7 @@ INSTANTIATE_TEST_SUITE_P(
     Writers, CorpusRoundTrip,
     ::testing::Values(Trip{FMT_N2, Exact({.padsRunts = true, .refusesEarlier = true})},
                       Trip{FMT_SO, Exact({.padsRunts = true})},
-                      Trip{FMT_XR, Exact({.maxStored = 0xFFFF})},
+                      Trip{FMT_XR, Exact({.refusesEarlier = true, .maxStored = 0xFFFF})},
                       Trip{FMT_EP, Exact({.maxStored = 0xFFFF, .storesFcs = true})},
                       Trip{FMT_TV, Exact({.keepsOneLength = true})},
                       Trip{FMT_OS, Exact({.maxStored = 0xFFFF, .storesFcs = true})},

@@ -29,7 +29,9 @@ struct WriterTrial {
         TranslatorEngine engine;
         ConsoleProgress quiet(fopen("/dev/null", "w"));
         engine.SetSink(&quiet);
-        const bool ok = engine.ConvertFile(dir.file("in.pcap"), dir.file("out"), format, options);
+        DetectResult* detected = engine.Detect(dir.file("in.pcap"));
+        const bool ok = engine.ConvertFile(*detected, dir.file("out"), format, options);
+        emptyFramesLeftOut = detected->info->emptyFramesLeftOut;
         messages = quiet.Messages() != nullptr ? quiet.Messages() : "";
         engine.SetSink(nullptr);
         return ok;
@@ -44,6 +46,7 @@ struct WriterTrial {
 
     testsupport::TempDir dir;
     std::string messages;
+    int64_t emptyFramesLeftOut = 0;
 };
 
 }  // namespace translator

@@ -156,6 +156,10 @@ bool ConversionRun::ConvertDetected(DetectResult* detected, const std::string& s
         return false;
     }
     const bool converted = engine_.ConvertFile(*detected, destination, format, options_);
+    if (const int64_t empty = detected->info->emptyFramesLeftOut; empty > 0) {
+        Reportf("%" PRId64 " frame%s without captured bytes %s left out.\r\n", empty,
+                empty == 1 ? "" : "s", empty == 1 ? "was" : "were");
+    }
     // A source that broke off converts what it held; the report says so.
     const std::string damage = engine_.Sink().Damage();
     if (!damage.empty()) {

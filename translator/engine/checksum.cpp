@@ -7,10 +7,6 @@
 namespace translator {
 
 uint32_t Crc32(const uint8_t* bytes, int64_t n) {
-    return n < 60 ? 0 : WirelessFcs(bytes, n);
-}
-
-uint32_t WirelessFcs(const uint8_t* bytes, int64_t n) {
     if (n < 0 || n > kMaxReadFrameLength) {
         return 0;
     }

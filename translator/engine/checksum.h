@@ -17,13 +17,9 @@ inline bool FrameTooLong(int64_t n) {
     return static_cast<uint64_t>(n) > kMaxReadFrameLength;
 }
 
-// Ethernet FCS over n bytes; 0 without computing when n is outside
-// 60..kMaxReadFrameLength.
+// Ethernet and 802.11 FCS over n bytes, runts included; 0 when n is outside
+// 0..kMaxReadFrameLength.
 uint32_t Crc32(const uint8_t* bytes, int64_t n);
-
-// The same CRC as the 802.11 FCS, which frames of any size carry; 0 when n is
-// outside 0..kMaxReadFrameLength.
-uint32_t WirelessFcs(const uint8_t* bytes, int64_t n);
 
 // CRC-16/X-25 frame check sequence (RFC 1662); 0 when n > kMaxReadFrameLength.
 uint16_t Fcs16(const uint8_t* bytes, int64_t n);

@@ -39,7 +39,7 @@ void AddWirelessFcs(FrameRecord& frame, bool computeFcs) {
         return;
     }
     uint8_t* bytes = frame.data.get();
-    byte_order::StoreLE32(bytes + length, computeFcs ? WirelessFcs(bytes, length) : 0);
+    byte_order::StoreLE32(bytes + length, computeFcs ? Crc32(bytes, length) : 0);
     frame.frameLength = frame.capturedLength = length + kEthernetFcsSize;
 }
 

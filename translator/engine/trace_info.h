@@ -57,6 +57,8 @@ struct TraceInfo {
     int32_t maxFrameLength = 0;
     int32_t percentDone = 0;
     int64_t framesWritten = 0;
+    // Frames without captured bytes that the destination could not hold.
+    int64_t emptyFramesLeftOut = 0;
 
     void Reset() { *this = TraceInfo{}; }
     // Counts one frame read and normalises its timestamp and error marks.

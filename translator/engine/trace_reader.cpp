@@ -154,7 +154,9 @@ bool TraceReader::ConvertOpened(TraceWriter& writer) {
         }
         bool inRange = options.convertall || (options.convertfrom <= info.framesRead &&
                                               info.framesRead <= options.convertto);
-        if (inRange && !frame.nonData) {
+        if (inRange && !frame.nonData && frame.capturedLength == 0 && !writer.HoldsEmptyFrames()) {
+            ++info.emptyFramesLeftOut;
+        } else if (inRange && !frame.nonData) {
             ok = writer.WriteFrame(info, frame);
             if (ok) {
                 ++info.framesWritten;

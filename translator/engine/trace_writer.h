@@ -50,6 +50,9 @@ public:
     virtual int64_t MaxFrames() const { return kDefaultMaxFrames; }
     // Whether the file keeps an Ethernet frame's FCS; asked after Create.
     virtual bool KeepsEthernetFcs() const { return true; }
+    // Whether the format holds a frame of which no byte was captured; the
+    // conversion leaves such frames out of the others and counts them.
+    virtual bool HoldsEmptyFrames() const { return true; }
     // Why the last failed WriteFrame refused its frame (its time, its length
     // or its place in a file of 32-bit offsets), cleared by the call; empty
     // after any other failure. A refusal writes nothing, so the file can still

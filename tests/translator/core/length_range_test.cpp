@@ -11,6 +11,7 @@ namespace translator {
 namespace {
 
 using testsupport::RampFrame;
+using testsupport::ReadFile;
 
 constexpr uint32_t kStart = WriterTrial::kStart;
 
@@ -69,6 +70,28 @@ TEST_P(WriterLengthRange, HeldLengthsComeBackAndLongerFramesFailAfterAFinishedFi
     EXPECT_TRUE(Convert(r.outside, sliced)) << messages;
     EXPECT_EQ(Output().size(), 3u);
 }
+
+// Formats that give a frame of no captured bytes one length for both.
+TEST_P(WriterLengthRange, FramesWithoutCapturedBytesKeptOrLeftOutAndCounted) {
+    const int f = GetParam().format;
+    ASSERT_TRUE(trial.Convert(f, GetParam().linkType, {kStart + 2, 0, {}, 60})) << trial.messages;
+    const bool held = f != FMT_FB && f != FMT_TV && f != FMT_EP && f != FMT_AP && f != FMT_WP;
+    EXPECT_EQ(Output().size(), held ? 3u : 2u);
+    EXPECT_EQ(trial.emptyFramesLeftOut, held ? 0 : 1);
+}
+
+class ShortFrameFcs : public testing::TestWithParam<int> {};
+
+TEST_P(ShortFrameFcs, StoredWithItsComputedFcs) {
+    WriterTrial trial;
+    ASSERT_TRUE(trial.Convert(GetParam(), 1, {kStart + 2, 0, RampFrame(42), 0})) << trial.messages;
+    const std::vector<uint8_t> out = ReadFile(trial.dir.file("out")),
+                               want = WithFcs(RampFrame(42), 0);
+    EXPECT_NE(std::search(out.begin(), out.end(), want.begin(), want.end()), out.end());
+}
+
+INSTANTIATE_TEST_SUITE_P(Writers, ShortFrameFcs,
+                         testing::Values(FMT_DM, FMT_LV, FMT_EP, FMT_TL, FMT_TV));
 
 constexpr uint32_t kMax = kMaxSnapshotLength;
 

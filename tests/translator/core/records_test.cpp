@@ -68,7 +68,8 @@ TEST(Checksum, Crc32KnownVectorsAndLengthRule) {
     std::vector<uint8_t> zeros(60, 0);
     // CRC-32 of sixty zero bytes, as the Ethernet FCS of a minimum all-zero frame.
     EXPECT_EQ(Crc32(zeros.data(), 60), 0x04128908u);
-    EXPECT_EQ(Crc32(zeros.data(), 59), 0u);
+    // Runts have their CRC too.
+    EXPECT_EQ(Crc32(zeros.data(), 59), crc32(0L, zeros.data(), 59));
     std::vector<uint8_t> big(262149, 0x55);
     EXPECT_EQ(Crc32(big.data(), 262149), 0u);
     EXPECT_NE(Crc32(big.data(), 262148), 0u);
@@ -80,9 +81,9 @@ TEST(Checksum, Crc32KnownVectorsAndLengthRule) {
     EXPECT_EQ(Crc32(frame.data(), 64), 0x2144DF1Cu);
 }
 
-TEST(Checksum, WirelessFcsIsZlibsCrc32AtEveryLengthAndAlignment) {
+TEST(Checksum, Crc32IsZlibsAtEveryLengthAndAlignment) {
     const char* check = "123456789";
-    EXPECT_EQ(WirelessFcs(reinterpret_cast<const uint8_t*>(check), 9), 0xCBF43926u);
+    EXPECT_EQ(Crc32(reinterpret_cast<const uint8_t*>(check), 9), 0xCBF43926u);
     std::mt19937 random(2048);
     std::vector<uint8_t> buffer(2048 + 16);
     for (auto& byte : buffer)
@@ -90,7 +91,7 @@ TEST(Checksum, WirelessFcsIsZlibsCrc32AtEveryLengthAndAlignment) {
     for (int64_t n = 0; n <= 2048; ++n) {
         // Starting points off a 16-byte boundary reach the unaligned head and tail paths.
         const uint8_t* bytes = buffer.data() + n % 16;
-        ASSERT_EQ(WirelessFcs(bytes, n), crc32(0L, bytes, static_cast<uInt>(n))) << n;
+        ASSERT_EQ(Crc32(bytes, n), crc32(0L, bytes, static_cast<uInt>(n))) << n;
     }
 }
 
@@ -115,8 +116,8 @@ TEST(FrameRecord, StoreCrc32CoversAllButTheLastFourBytes) {
     frame.frameLength = 63;
     memset(data + 59, 0xEE, 4);
     frame.StoreCrc32(true);
-    EXPECT_EQ(LoadLE32(data + 59), 0u);  // 59 bytes: no CRC by rule
-    frame.frameLength = 2;               // too short to hold an FCS: nothing happens
+    EXPECT_EQ(LoadLE32(data + 59), Crc32(data, 59));  // runts have theirs too
+    frame.frameLength = 2;                            // too short to hold an FCS: nothing happens
     frame.StoreCrc32(true);
     frame.frameLength = frame.capacity - 4;  // no room: nothing happens
     frame.StoreCrc32(true);

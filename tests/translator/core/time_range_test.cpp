@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TimeRange{FMT_N2, 1, kFar, 0, kStart - 1, true, ""},
                     TimeRange{FMT_SH, 1, kFar, 0, 0, true, ""},
                     TimeRange{FMT_SO, 1, kFar, 0, kStart - 1, false, ""},
-                    TimeRange{FMT_XR, 1, kFar, 0, kStart - 1, false, ""},
+                    TimeRange{FMT_XR, 1, kFar, 0, kStart - 1, true, ""},
                     TimeRange{FMT_EP, 1, kFar, 0, kStart - 1, false, ""},
                     TimeRange{FMT_WP, 9, kFar, 0, kStart - 1, false, ""},
                     TimeRange{FMT_OS, 9, kMeridelTop, kMeridelTop + 1, kStart - 1, true,

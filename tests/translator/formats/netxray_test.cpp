@@ -391,7 +391,7 @@ TEST(NetXRayWriter, CutFramesLongerOnTheLineKeepTheLargestLineLength) {
 TEST(NetXRayWriter, RoundTripThroughTcpdump) {
     Conversion c;
     const std::vector<PcapRecord> records = {{1000, 1, RampFrame(64), 0},
-                                             {999, 999999, RampFrame(200, 3), 0},
+                                             {1000, 999999, RampFrame(200, 3), 0},
                                              {1500, 0, RampFrame(80, 9), 1514}};
     ASSERT_TRUE(c.Run(PcapFile(0xA1B2C3D4, false, 1, records), FMT_XR, "x.cap"));
     ASSERT_TRUE(

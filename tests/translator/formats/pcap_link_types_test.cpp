@@ -208,7 +208,7 @@ TEST(PcapRadiotap, FrameWithoutFcsGainsIt) {
     ASSERT_EQ(out.frames.size(), 2u);
     // Short as it is, the frame gets its computed FCS: 802.11 has no minimum size.
     const std::vector<uint8_t> ramp = RampFrame(30);
-    EXPECT_EQ(out.frames[0].bytes, Bytes().append(ramp).le32(WirelessFcs(ramp.data(), 30)).data());
+    EXPECT_EQ(out.frames[0].bytes, Bytes().append(ramp).le32(Crc32(ramp.data(), 30)).data());
     EXPECT_EQ(out.frames[0].frameLength, 34);
     EXPECT_EQ(out.radio[0], (std::array<uint8_t, 4>{2, 1, 100, 0}));
     // A cut frame never reached its FCS: only the line length grows.

@@ -32,10 +32,10 @@ std::vector<FrameSummary> Expected(const std::vector<PcapRecord>& records, bool 
         f.frameLength = static_cast<int32_t>(r.originalLength ? r.originalLength : r.bytes.size());
         f.bytes = r.bytes;
         // Ethernet frames gain their FCS: whole ones the computed bytes, cut ones the length.
-        if (static_cast<int32_t>(f.bytes.size()) == f.frameLength) {
+        if (f.frameLength > 0 && static_cast<int32_t>(f.bytes.size()) == f.frameLength) {
             f.bytes = WithFcs(f.bytes);
         }
-        f.frameLength += 4;
+        f.frameLength += f.frameLength > 0 ? 4 : 0;
         frames.push_back(f);
     }
     return frames;
@@ -132,6 +132,21 @@ TEST(TcpdumpReader, ProbeRejectsAnImplausibleSecondRecord) {
     EXPECT_FALSE(opened);
 }
 
+// Standard files whose second header passes for that of the extension layout.
+class TcpdumpProbeMistaken : public ::testing::TestWithParam<PcapRecord> {};
+
+TEST_P(TcpdumpProbeMistaken, StandardFilesReadWhole) {
+    const std::vector<PcapRecord> records = {kRecords[0], GetParam(), kRecords[2]};
+    bool opened = false;
+    EXPECT_EQ(
+        ReadBytes(PcapFile(0xA1B2C3D4, false, 1, records, PcapLayout::kStandard, 64), &opened),
+        Expected(records));
+}
+
+INSTANTIATE_TEST_SUITE_P(SecondHeaders, TcpdumpProbeMistaken,
+                         ::testing::Values(PcapRecord{1001, 5, RampFrame(100, 7)},  // over 64 bytes
+                                           PcapRecord{1001, 5, {}}));
+
 TEST(TcpdumpReader, FilesWithoutASecondRecordUseTheStandardLayout) {
     bool opened = false;
     auto frames = ReadBytes(PcapFile(0xA1B2C3D4, false, 1, {}), &opened);
@@ -205,10 +220,10 @@ TEST(TcpdumpReader, RecordLengthRules) {
     EXPECT_EQ(frames[0].frameLength, 74);  // a cut frame: the line gains the FCS
     EXPECT_EQ(frames[0].bytes.size(), 64u);
 
-    // A record of none ends reading before it.
+    // A record of none is a frame, and reading goes on after it.
     Bytes empty = PcapFile(0xD4C3B2A1, true, 1, {kRecords[0]});
-    empty.be32(5).be32(6).be32(0).be32(0);
-    EXPECT_EQ(ReadBytes(empty, &opened).size(), 1u);
+    empty.be32(5).be32(6).be32(0).be32(0).be32(7).be32(0).be32(64).be32(64).append(RampFrame(64));
+    EXPECT_EQ(ReadBytes(empty, &opened).size(), 3u);
 }
 
 TEST(TcpdumpReader, FramesUpToTheLargestSnapshotLengthReadWhole) {

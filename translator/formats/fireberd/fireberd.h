@@ -74,6 +74,8 @@ private:
 
 class FireBerdWriter : public BinaryTraceWriter {
 public:
+    // One length for the line and the bytes stored.
+    bool HoldsEmptyFrames() const override { return false; }
     bool KeepsEthernetFcs() const override { return false; }
     static constexpr FormatId kFormats[] = {FMT_FB};
     std::span<const FormatId> Formats() const override { return kFormats; }

@@ -7,6 +7,8 @@ namespace translator {
 // Text dump of every frame in the form text2pcap reads back.
 class HexDumpWriter : public FileTraceWriter {
 public:
+    // A dump without bytes is no frame to text2pcap.
+    bool HoldsEmptyFrames() const override { return false; }
     bool KeepsEthernetFcs() const override { return false; }
     static constexpr FormatId kFormats[] = {FMT_TX};
     std::span<const FormatId> Formats() const override { return kFormats; }

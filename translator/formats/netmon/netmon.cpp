@@ -155,9 +155,22 @@ bool NetMonReader::ReadNextFrame() {
     if (!ReadPart(bytes, static_cast<size_t>(stored), "data")) {
         return false;
     }
-    const uint64_t t = LoadLE64(record + RecordHeader::kTimestamp) + startMicros_;
-    frame.seconds = info.startTime + static_cast<uint32_t>(t / 1000000);
-    frame.microseconds = static_cast<uint32_t>(t % 1000000);
+    // Signed: a clock that stepped back puts frames before the capture start.
+    const __int128 t =
+        __int128{static_cast<int64_t>(LoadLE64(record + RecordHeader::kTimestamp))} + startMicros_;
+    __int128 seconds = t / 1000000;
+    __int128 micros = t % 1000000;
+    if (micros < 0) {
+        micros += 1000000;
+        --seconds;
+    }
+    seconds += info.startTime;
+    if (seconds < 0 || seconds > UINT32_MAX) {
+        return Damaged("frame %" PRId64 " is stamped outside the years 1970 to 2106",
+                       info.framesRead + 1);
+    }
+    frame.seconds = static_cast<uint32_t>(seconds);
+    frame.microseconds = static_cast<uint32_t>(micros);
     if (ethernet) {
         frame.frameLength =
             static_cast<int32_t>(std::min<uint32_t>(storedFrame, INT32_MAX - kEthernetFcsSize));

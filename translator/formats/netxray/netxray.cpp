@@ -315,16 +315,17 @@ bool NetXRayWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) 
     const int32_t storedLength = std::clamp(frame.capturedLength, 0, lineLength);
     // Both lengths are 16-bit: 0 to 65535 bytes. A cut frame longer on the
     // line keeps the largest line length, so it still reads back as cut.
+    // Microseconds from the start, which other readers take as unsigned: a
+    // frame before the first cannot be stored.
+    const int64_t timeStamp =
+        (int64_t{frame.seconds} - info.startTime) * 1000000 + frame.microseconds;
     if (!LengthFits(format, info, storedLength, UINT16_MAX) ||
+        !OffsetFits(format, info, timeStamp, INT64_MAX) ||
         !PositionFits(info, file.Tell() + RecordHeader::kVersion2Size + storedLength)) {
         return false;
     }
 
     uint8_t record[RecordHeader::kVersion2Size] = {};
-    // Signed 64-bit microseconds from the start, read back signed: every frame
-    // time, before or after the start.
-    const int64_t timeStamp =
-        (int64_t{frame.seconds} - info.startTime) * 1000000 + frame.microseconds;
     StoreLE64(record + RecordHeader::kTimeStamp, static_cast<uint64_t>(timeStamp));
     StoreLE16(record + RecordHeader::kFrameLength,
               static_cast<uint16_t>(std::min<int32_t>(lineLength, UINT16_MAX)));

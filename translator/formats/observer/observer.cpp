@@ -92,7 +92,8 @@ bool ObserverReader::Open(const std::string& path) {
         Close();
         return false;
     }
-    dayBase_ = DayBase(static_cast<uint32_t>(time(nullptr)));
+    now_ = static_cast<uint32_t>(time(nullptr));
+    dayBase_ = DayBase(now_);
     version_ = ObserverVersion(header);
     version4_ = version_ >= observer::kVersion4;
     if (version_ == observer::kVersion15) {
@@ -175,8 +176,14 @@ bool ObserverReader::ReadsLocalTime(const uint8_t* header, uint32_t firstPacket)
 
 void ObserverReader::TimeOfPacket15(uint64_t nanoseconds) {
     constexpr uint64_t kBillion = 1000000000ull;
+    // Writers count frames before 2000 from 1970, which the field cannot tell
+    // from a count since 2000: a count that would date the frame after the
+    // conversion can only be the former.
+    const uint64_t seconds = nanoseconds / kBillion;
+    const bool since1970 =
+        seconds < observer::kSeconds1970To2000 && observer::kSeconds1970To2000 + seconds > now_;
     const auto sinceEpoch =
-        static_cast<uint32_t>(observer::kSeconds1970To2000 + nanoseconds / kBillion);
+        static_cast<uint32_t>(seconds + (since1970 ? 0 : observer::kSeconds1970To2000));
     frame.seconds = sinceEpoch;
     if (localTime_) {
         // The stored clock reading, taken as a local date and time.

@@ -127,6 +127,7 @@ private:
     bool version4_ = false;
     bool localTime_ = false;  // version 15 packet times are local, not UTC
     uint32_t dayBase_ = 0;
+    uint32_t now_ = 0;  // the conversion's clock, taken at Open
 };
 
 class ObserverWriter : public BinaryTraceWriter {

@@ -369,7 +369,8 @@ bool PcapngReader::ReadPacket(uint32_t type, uint32_t length, bool scanning) {
     if (original > static_cast<uint32_t>(kMaxSnapshotLength)) {
         return TooLong(original);
     }
-    const bool asStored = link_->layer == pcap::LinkLayer::kAsStored;
+    // Nothing captured, nothing to rebuild: the frame keeps its line length.
+    const bool asStored = link_->layer == pcap::LinkLayer::kAsStored || captured == 0;
     const auto count = static_cast<int32_t>(captured);
     uint8_t* bytes = nullptr;
     if (asStored) {
@@ -489,8 +490,7 @@ bool PcapngReader::FillFrame(const Interface& interface, uint32_t captured, uint
         frame.wlanSignal = 100;
         frame.wlanNoise = 0;
     }
-    const bool asStored = link_->layer == pcap::LinkLayer::kAsStored;
-    if (asStored) {
+    if (link_->layer == pcap::LinkLayer::kAsStored || captured == 0) {
         frame.capturedLength = static_cast<int32_t>(captured);
         frame.frameLength = static_cast<int32_t>(original);
     } else {
@@ -522,7 +522,7 @@ bool PcapngReader::FillFrame(const Interface& interface, uint32_t captured, uint
     if (fcsBytes == 0) {
         fcsBytes = interface.fcsBytes;
     }
-    if (pcap::GainsEthernetFcs(info, link_->layer, fcsBytes != 0, options.pcapfcs)) {
+    if (pcap::GainsEthernetFcs(info, link_->layer, fcsBytes != 0, options.pcapfcs, frame)) {
         AddEthernetFcs(frame, (frame.flags & FRAME_CRC_ERROR) == 0, false);
     }
     return true;

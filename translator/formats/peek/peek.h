@@ -155,6 +155,8 @@ private:
 
 class PeekWriter : public BinaryTraceWriter {
 public:
+    // A slice length of 0 means the whole frame.
+    bool HoldsEmptyFrames() const override { return false; }
     static constexpr FormatId kFormats[] = {FMT_EP, FMT_TP, FMT_WP, FMT_AP};
     std::span<const FormatId> Formats() const override { return kFormats; }
     bool WriteHeader(const TraceInfo& info) override;

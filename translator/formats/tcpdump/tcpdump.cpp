@@ -23,8 +23,10 @@ bool WritesInterface(const TraceInfo& info) {
            wan == WAN_HDLC;
 }
 
-bool GainsEthernetFcs(const TraceInfo& info, LinkLayer layer, bool storedWithFcs, bool pcapfcs) {
-    return info.interfaceType == IF_ETHERNET &&
+bool GainsEthernetFcs(const TraceInfo& info, LinkLayer layer, bool storedWithFcs, bool pcapfcs,
+                      const FrameRecord& frame) {
+    // A record of no bytes on the line has no FCS to gain.
+    return info.interfaceType == IF_ETHERNET && frame.frameLength > 0 &&
            (layer != LinkLayer::kAsStored || (!storedWithFcs && !pcapfcs));
 }
 
@@ -191,18 +193,55 @@ bool TcpdumpReader::ProbeLayout(uint32_t snapLength) {
     }
     uint32_t included = 0;
     uint32_t original = 0;
+    bool found = false;
     if (ReadSecondRecordLengths(0, &included, &original)) {
         if (snapLength != 0 && included > snapLength) {
-            if (included < pcap::kProbeLengthLimit && included <= original) {
-                extension8_ = true;
-                return true;
-            }
+            extension8_ = found = included < pcap::kProbeLengthLimit && included <= original;
         } else {
             extension8_ = included == 0 && original == 0;
-            return true;
+            found = true;
         }
     }
-    return ProbeTrailerLayout();
+    if (!found && !ProbeTrailerLayout()) {
+        return false;
+    }
+    // A standard file's second header can look like either of the other
+    // layouts; the layout that reads the records decides.
+    const int64_t gap = extension8_ ? pcap::kModifiedExtensionSize
+                        : trailer4_ ? pcap::kTrailerSize
+                                    : 0;
+    if (gap != 0 && !LayoutReads(gap, 2) && LayoutReads(0, 3)) {
+        extension8_ = trailer4_ = false;
+    }
+    return true;
+}
+
+// Whether the first records (fewer when the data ends after a whole one) each
+// have their bytes in the file and lengths the reader takes, were each record
+// to carry gap bytes besides its data.
+bool TcpdumpReader::LayoutReads(int64_t gap, int records) {
+    using pcap::RecordHeader;
+    int64_t position = pcap::FileHeader::kSize;
+    uint8_t record[RecordHeader::kSize];
+    for (int i = 0; i < records; ++i) {
+        if (!file.Seek(position) || !file.Read(record, 1)) {
+            return i > 0;
+        }
+        if (!file.Read(record + 1, sizeof record - 1)) {
+            return false;
+        }
+        const uint32_t included = LoadLE32(record + RecordHeader::kIncludedLength);
+        const uint32_t original = LoadLE32(record + RecordHeader::kOriginalLength);
+        if (std::max(included, original) > static_cast<uint32_t>(kMaxSnapshotLength)) {
+            return false;
+        }
+        position += RecordHeader::kSize + gap + included;
+        uint8_t last;
+        if (!file.Seek(position - 1) || !file.Read(&last, 1)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Compressed data has no size to compare with: the last byte must be there
@@ -256,16 +295,13 @@ bool TcpdumpReader::ReadNextFrame() {
     if (original > static_cast<uint32_t>(kMaxSnapshotLength)) {
         return TooLong(original);
     }
-    if (included == 0) {
-        return Damaged("frame %" PRId64 " has a record without captured bytes",
-                       info.framesRead + 1);
-    }
     uint8_t extension[pcap::kModifiedExtensionSize];
     if (extension8_ && !ReadPart(extension, sizeof extension, "record header extension")) {
         return false;
     }
     const int32_t length = static_cast<int32_t>(included);
-    const bool asStored = linkLayer_ == pcap::LinkLayer::kAsStored;
+    // Nothing captured, nothing to rebuild: the frame keeps its line length.
+    const bool asStored = linkLayer_ == pcap::LinkLayer::kAsStored || included == 0;
     uint8_t* bytes = nullptr;
     if (asStored) {
         bytes = frame.SetData(nullptr, std::max(length, kEthernetMinFrameNoFcs) + kEthernetFcsSize);
@@ -273,7 +309,7 @@ bool TcpdumpReader::ReadNextFrame() {
         record_.resize(included);
         bytes = record_.data();
     }
-    if (!ReadPart(bytes, included, "data")) {
+    if (included > 0 && !ReadPart(bytes, included, "data")) {
         return false;
     }
     uint8_t trailer[pcap::kTrailerSize];
@@ -300,7 +336,7 @@ bool TcpdumpReader::ReadNextFrame() {
         }
     }
     // Runts stay as captured.
-    if (pcap::GainsEthernetFcs(info, linkLayer_, storesFcs_, options.pcapfcs)) {
+    if (pcap::GainsEthernetFcs(info, linkLayer_, storesFcs_, options.pcapfcs, frame)) {
         AddEthernetFcs(frame, true, false);
     }
     return true;

@@ -62,7 +62,8 @@ uint32_t LinkTypeFor(const TraceInfo& info, bool removeAtm, uint32_t fallback);
 // Whether a frame read from a pcap or pcapng record gains the Ethernet FCS
 // that frames carry here: rebuilt frames never had one, stored ones lack it
 // unless the file (storedWithFcs) or the pcapfcs setting says they end with it.
-bool GainsEthernetFcs(const TraceInfo& info, LinkLayer layer, bool storedWithFcs, bool pcapfcs);
+bool GainsEthernetFcs(const TraceInfo& info, LinkLayer layer, bool storedWithFcs, bool pcapfcs,
+                      const FrameRecord& frame);
 
 // What a pcap or pcapng record stores of a frame: without the Ethernet FCS
 // unless pcapfcs keeps it, without the ATM prefix when pcapremoveatm asks.
@@ -94,6 +95,7 @@ private:
     bool ProbeLayout(uint32_t snapLength);
     bool ProbeTrailerLayout();
     bool ReadSecondRecordLengths(int64_t gap, uint32_t* included, uint32_t* original);
+    bool LayoutReads(int64_t gap, int records);
     // Whether the data ends exactly at position, which is above 0.
     bool EndsAt(int64_t position);
 

@@ -42,6 +42,8 @@ private:
 // source states it, else at the first frame.
 class TervoWriter : public TraceWriter {
 public:
+    // The library stores one length for the line and the bytes.
+    bool HoldsEmptyFrames() const override { return false; }
     ~TervoWriter() override { TervoWriter::Close(); }
 
     static constexpr FormatId kFormats[] = {FMT_TV};
