@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "folders.h"
+#include "option_table.h"
 
 namespace translator {
 
@@ -69,122 +70,6 @@ bool IsKeyEnd(char c) {
     return c == '=' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// The value without the blanks a hand edit may leave after it.
-std::string Trimmed(const std::string& value) {
-    const size_t end = value.find_last_not_of(" \t");
-    return end == std::string::npos ? std::string() : value.substr(0, end + 1);
-}
-
-// A problem with a line, or an empty text. Hand edits may say yes or no.
-std::string ApplyBool(const std::string& value, bool& field) {
-    const std::string given = Trimmed(value);
-    static const char* const kWords[] = {"yes", "true", "on", "no", "false", "off"};
-    for (size_t i = 0; i < std::size(kWords); ++i) {
-        if (strcasecmp(given.c_str(), kWords[i]) == 0) {
-            field = i < 3;
-            return std::string();
-        }
-    }
-    field = !value.empty() && value[0] == '1';
-    return given == "0" || given == "1"
-               ? std::string()
-               : std::string("is not 0 or 1; taken as ") + (field ? "1" : "0");
-}
-
-// A problem unless value is wholly a decimal number from min to max.
-std::string NumberProblem(const std::string& value, int64_t min, int64_t max, int64_t taken) {
-    const std::string given = Trimmed(value);
-    errno = 0;
-    char* end = nullptr;
-    const long long parsed = strtoll(given.c_str(), &end, 10);
-    const char* problem = nullptr;
-    if (given.empty() || *end != '\0') {
-        problem = "is not a number";
-    } else if (errno == ERANGE || parsed < min || parsed > max) {
-        problem = "is out of range";
-    } else {
-        return std::string();
-    }
-    char text[80];
-    snprintf(text, sizeof text, "%s; taken as %" PRId64, problem, taken);
-    return text;
-}
-
-std::string ApplyInt64(const std::string& value, int64_t& field) {
-    int64_t parsed = 0;
-    if (sscanf(value.c_str(), "%" SCNd64, &parsed) == 1) {
-        field = parsed;
-    }
-    return NumberProblem(value, INT64_MIN, INT64_MAX, field);
-}
-
-std::string ApplyInt32(const std::string& value, int32_t& field) {
-    int parsed = 0;
-    if (sscanf(value.c_str(), "%d", &parsed) == 1) {
-        field = parsed;
-    }
-    return NumberProblem(value, INT32_MIN, INT32_MAX, field);
-}
-
-std::string ApplyText(const std::string& value, std::string& field) {
-    if (value.size() <= kMaxOptionText) {
-        field = value;
-        return std::string();
-    }
-    char text[80];
-    snprintf(text, sizeof text, "is longer than %zu characters; not taken", kMaxOptionText);
-    return text;
-}
-
-std::string ApplyPair(const std::string& key, const std::string& value, ConvertOptions& o) {
-    struct BoolKey {
-        const char* name;
-        bool ConvertOptions::*field;
-    };
-    static const BoolKey kBoolKeys[] = {
-        {"convertall", &ConvertOptions::convertall},
-        {"slice", &ConvertOptions::slice},
-        {"pcapbyteswapped", &ConvertOptions::pcapbyteswapped},
-        {"pcapmodified", &ConvertOptions::pcapmodified},
-        {"pcapremoveatm", &ConvertOptions::pcapremoveatm},
-        {"pcapnanoseconds", &ConvertOptions::pcapnanoseconds},
-        {"pcapfcs", &ConvertOptions::pcapfcs},
-        {"hexdumpextended", &ConvertOptions::hexdumpextended},
-    };
-    for (const BoolKey& b : kBoolKeys) {
-        if (strcasecmp(key.c_str(), b.name) == 0) {
-            return ApplyBool(value, o.*b.field);
-        }
-    }
-    const char* k = key.c_str();
-    if (strcasecmp(k, "convertfrom") == 0) {
-        return ApplyInt64(value, o.convertfrom);
-    }
-    if (strcasecmp(k, "convertto") == 0) {
-        return ApplyInt64(value, o.convertto);
-    }
-    if (strcasecmp(k, "bytes") == 0) {
-        return ApplyInt32(value, o.bytes);
-    }
-    if (strcasecmp(k, "jobs") == 0) {
-        const std::string problem = ApplyInt32(value, o.jobs);
-        return problem.empty() && (o.jobs < 0 || o.jobs > kMaxJobs)
-                   ? "is not a number of files from 0 (one per core) to " +
-                         std::to_string(kMaxJobs) + "; taken as 0"
-                   : problem;
-    }
-    if (strcasecmp(k, "sourcedir") == 0) {
-        return ApplyText(value, o.sourcedir);
-    }
-    if (strcasecmp(k, "destdir") == 0) {
-        return ApplyText(value, o.destdir);
-    }
-    if (strcasecmp(k, "format") == 0) {
-        return ApplyText(value, o.format);
-    }
-    return std::string();
-}
-
 // Where a key's line is, for the checks made once every line is read.
 struct KeyLine {
     int line = 0;  // 0: the key is not in the file
@@ -234,7 +119,9 @@ void ParseSettings(const char* text, size_t length, ConvertOptions& options,
     size_t counted = 0;  // line feeds before it are in line
     KeyLine all, from, to, bytes;
     auto apply = [&](size_t keyStart, const std::string& key, const std::string& value) {
-        const std::string problem = ApplyPair(key, value, options);
+        const OptionRow* row = OptionByKey(key);
+        const std::string problem =
+            row != nullptr ? ApplySetting(*row, value, options) : std::string();
         line += static_cast<int>(std::count(text + counted, text + keyStart, '\n'));
         counted = keyStart;
         // p is at the line end after the value; a long line is shown by its start.
@@ -307,27 +194,12 @@ void LoadSettings(const std::string& path, ConvertOptions& options,
     }
 }
 
-std::string FormatSettings(const ConvertOptions& o) {
-    std::vector<char> text(kSettingsLimit);
-    int n = snprintf(text.data(), text.size(),
-                     "convertall=%d\r\nconvertfrom=%" PRId64 "\r\nconvertto=%" PRId64
-                     "\r\nslice=%d\r\nbytes=%d\r\npcapbyteswapped=%d\r\npcapmodified=%d\r\n"
-                     "pcapremoveatm=%d\r\npcapnanoseconds=%d\r\nhexdumpextended=%d\r\n"
-                     "sourcedir=%s\r\ndestdir=%s\r\nformat=%s\r\n",
-                     o.convertall ? 1 : 0, o.convertfrom, o.convertto, o.slice ? 1 : 0, o.bytes,
-                     o.pcapbyteswapped ? 1 : 0, o.pcapmodified ? 1 : 0, o.pcapremoveatm ? 1 : 0,
-                     o.pcapnanoseconds ? 1 : 0, o.hexdumpextended ? 1 : 0,
-                     o.sourcedir.substr(0, kMaxOptionText).c_str(),
-                     o.destdir.substr(0, kMaxOptionText).c_str(),
-                     o.format.substr(0, kMaxOptionText).c_str());
-    std::string settings(text.data(), n < 0 ? 0 : std::min<size_t>(n, text.size() - 1));
-    // Written only when set, so that a file of default settings stays as
-    // every earlier version wrote it.
-    if (o.pcapfcs) {
-        settings += "pcapfcs=1\r\n";
-    }
-    if (o.jobs != 0) {
-        settings += "jobs=" + std::to_string(o.jobs) + "\r\n";
+// Keys written only when set leave a file of default settings as every
+// earlier version wrote it.
+std::string FormatSettings(const ConvertOptions& options) {
+    std::string settings;
+    for (const OptionRow& row : OptionTable()) {
+        settings += SettingLine(row, options);
     }
     return settings;
 }

@@ -16,6 +16,7 @@
 #include "app/conversion_run.h"
 #include "app/folder_jobs.h"
 #include "app/folders.h"
+#include "app/option_table.h"
 #include "app/settings.h"
 #include "console_arguments.h"
 #include "console_info.h"
@@ -48,24 +49,13 @@ void PrintHelp() {
     PrintUsage("\n");
     printf(
         "Options (before or after the operands; each overrides its setting for this run):\n"
-        "  --range FROM-TO       convert frames FROM to TO only (FROM- : to the last)\n"
-        "  --slice BYTES         keep at most BYTES bytes of each frame\n"
-        "  --pcap-nanoseconds    pcap output with nanosecond times\n"
-        "  --pcap-swapped[=0|1]  pcap output in big-endian byte order (the default);\n"
-        "                        =0: little-endian\n"
-        "  --pcap-modified       pcap output in the modified (extended record) layout\n"
-        "  --pcap-remove-atm     leave the ATM pseudo-header out of pcap output\n"
-        "  --pcap-fcs            frames in pcap and pcapng files carry their FCS\n"
-        "  --hexdump-extended    extended HexDump output\n"
-        "  --offset-file         write a .offset side file too (as /offsetfile)\n"
+        "%s"
         "  --no-settings         ignore the settings file\n"
         "  --strict              exit 2 on any warning or any file not converted\n"
         "  --quiet, -q           print errors and warnings only, each naming its file\n"
         "  --recursive, -r       convert the subfolders of a source folder too, into the\n"
         "                        same tree: each folder's files, then its subfolders, in\n"
         "                        name order\n"
-        "  --jobs N              convert N files of a folder at once (default: one per\n"
-        "                        core; the report is the same for any N)\n"
         "  --info FILE...        describe files without converting (--json: as JSON)\n"
         "  --list-formats        list the formats and whether they are read and written\n"
         "  --version             print the version\n"
@@ -74,7 +64,8 @@ void PrintHelp() {
         "standard input; as the destination, writes standard output. A destination is\n"
         "replaced only once its conversion has finished.\n"
         "Exit status: 0 done, 255 failed or refused, 2 a warning with --strict, 130\n"
-        "interrupted (129 hung up, 143 terminated).\n");
+        "interrupted (129 hung up, 143 terminated).\n",
+        OptionHelp().c_str());
 }
 
 void PrintVersion() {
@@ -211,7 +202,7 @@ int RunFolder(TranslatorEngine& engine, const ConsoleArguments& arguments, int f
         }
     }
     ConsoleRun run(engine, options, report);
-    const int jobs = options.jobs >= 1 && options.jobs <= kMaxJobs ? options.jobs : DefaultJobs();
+    const int jobs = options.jobs > 0 ? options.jobs : DefaultJobs();
     const FolderTotals totals = jobs > 1 && plan.entries.size() > 1
                                     ? ConvertFolderInJobs(run, plan, jobs)
                                     : run.ConvertFolder(plan);

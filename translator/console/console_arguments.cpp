@@ -2,12 +2,7 @@
 
 #include <strings.h>
 
-#include <cerrno>
-#include <cinttypes>
-#include <cstdlib>
 #include <cstring>
-
-#include "app/folder_jobs.h"
 
 namespace translator {
 
@@ -17,74 +12,6 @@ namespace {
 bool IsUsageRequest(const std::string& argument) {
     return argument == "/help" || argument == "/?" || argument == "-?" || argument == "-help";
 }
-
-bool ParseCount(const std::string& text, int64_t* value) {
-    if (text.empty() || !isdigit(static_cast<unsigned char>(text[0]))) {
-        return false;
-    }
-    errno = 0;
-    char* end = nullptr;
-    const long long parsed = strtoll(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0') {
-        return false;
-    }
-    *value = parsed;
-    return true;
-}
-
-// "FROM-TO" or "FROM-" (to the last frame), frame numbers counted from 1.
-bool ParseRange(const std::string& text, OptionFlags* flags) {
-    const size_t dash = text.find('-');
-    if (dash == std::string::npos) {
-        return false;
-    }
-    int64_t from = 0;
-    int64_t to = INT64_MAX;
-    if (!ParseCount(text.substr(0, dash), &from) || from < 1) {
-        return false;
-    }
-    if (dash + 1 < text.size() && (!ParseCount(text.substr(dash + 1), &to) || to < from)) {
-        return false;
-    }
-    flags->convertall = false;
-    flags->convertfrom = from;
-    flags->convertto = to;
-    return true;
-}
-
-bool ParseSlice(const std::string& text, OptionFlags* flags) {
-    int64_t bytes = 0;
-    if (!ParseCount(text, &bytes) || bytes < 1 || bytes > INT32_MAX) {
-        return false;
-    }
-    flags->slice = true;
-    flags->bytes = static_cast<int32_t>(bytes);
-    return true;
-}
-
-bool ParseJobs(const std::string& text, OptionFlags* flags) {
-    int64_t jobs = 0;
-    if (!ParseCount(text, &jobs) || jobs < 1 || jobs > kMaxJobs) {
-        return false;
-    }
-    flags->jobs = static_cast<int32_t>(jobs);
-    return true;
-}
-
-struct SwitchFlag {
-    const char* name;
-    std::optional<bool> OptionFlags::*field;
-};
-
-const SwitchFlag kSwitchFlags[] = {
-    {"--pcap-nanoseconds", &OptionFlags::pcapnanoseconds},
-    {"--pcap-swapped", &OptionFlags::pcapbyteswapped},
-    {"--pcap-modified", &OptionFlags::pcapmodified},
-    {"--pcap-remove-atm", &OptionFlags::pcapremoveatm},
-    {"--pcap-fcs", &OptionFlags::pcapfcs},
-    {"--hexdump-extended", &OptionFlags::hexdumpextended},
-    {"--offset-file", &OptionFlags::offsetFile},
-};
 
 struct RunFlag {
     const char* name;
@@ -112,20 +39,6 @@ const ActionFlag kActionFlags[] = {
     {"--info", ConsoleAction::kInfo},
 };
 
-using ValueParser = bool (*)(const std::string&, OptionFlags*);
-
-struct ValueFlag {
-    const char* name;
-    ValueParser parse;
-    const char* takes;
-};
-
-const ValueFlag kValueFlags[] = {
-    {"--range", ParseRange, "FROM-TO or FROM- (frame numbers from 1)"},
-    {"--slice", ParseSlice, "a number of bytes from 1"},
-    {"--jobs", ParseJobs, "a number of files from 1 to 256"},
-};
-
 // One flag at argv[*i]; value flags may take the next argument.
 bool ParseFlag(int argc, char** argv, int* i, ConsoleArguments* arguments, std::string* error) {
     const std::string argument = argv[*i];
@@ -134,33 +47,23 @@ bool ParseFlag(int argc, char** argv, int* i, ConsoleArguments* arguments, std::
     const bool hasValue = equals != std::string::npos;
     const std::string value = hasValue ? argument.substr(equals + 1) : std::string();
 
-    for (const ValueFlag& flag : kValueFlags) {
-        if (name != flag.name) {
-            continue;
-        }
+    if (const OptionRow* row = OptionByFlag(name)) {
         std::string text = value;
-        if (!hasValue) {
+        if (!hasValue && !IsSwitch(*row)) {
             if (*i + 1 >= argc) {
-                *error = "Option " + name + " needs a value: " + flag.takes + ".\r\n";
+                *error = "Option " + name + " needs a value: " + row->takes + ".\r\n";
                 return false;
             }
             text = argv[++*i];
         }
-        if (!flag.parse(text, &arguments->options)) {
-            *error = "Option " + name + " takes " + flag.takes + ", not '" + text + "'.\r\n";
+        // Checked now, so that a bad value is refused before anything is touched.
+        ConvertOptions trial;
+        if (!ApplyFlag(*row, text, trial)) {
+            *error = "Option " + name + " takes " + (IsSwitch(*row) ? "0 or 1" : row->takes) +
+                     ", not '" + text + "'.\r\n";
             return false;
         }
-        return true;
-    }
-    for (const SwitchFlag& flag : kSwitchFlags) {
-        if (name != flag.name) {
-            continue;
-        }
-        if (hasValue && value != "0" && value != "1") {
-            *error = "Option " + name + " takes 0 or 1, not '" + value + "'.\r\n";
-            return false;
-        }
-        arguments->options.*flag.field = !hasValue || value == "1";
+        arguments->options.given.emplace_back(row, text);
         return true;
     }
     if (!hasValue) {
@@ -191,25 +94,10 @@ bool IsFlag(const std::string& argument) {
 
 }  // namespace
 
-void OptionFlags::ApplyTo(ConvertOptions& o) const {
-    auto apply = [](const auto& flag, auto& field) {
-        if (flag) {
-            field = *flag;
-        }
-    };
-    apply(convertall, o.convertall);
-    apply(convertfrom, o.convertfrom);
-    apply(convertto, o.convertto);
-    apply(slice, o.slice);
-    apply(bytes, o.bytes);
-    apply(pcapnanoseconds, o.pcapnanoseconds);
-    apply(pcapbyteswapped, o.pcapbyteswapped);
-    apply(pcapmodified, o.pcapmodified);
-    apply(pcapremoveatm, o.pcapremoveatm);
-    apply(pcapfcs, o.pcapfcs);
-    apply(hexdumpextended, o.hexdumpextended);
-    apply(offsetFile, o.offsetFile);
-    apply(jobs, o.jobs);
+void OptionFlags::ApplyTo(ConvertOptions& options) const {
+    for (const auto& [row, value] : given) {
+        ApplyFlag(*row, value, options);
+    }
 }
 
 bool ParseConsoleArguments(int argc, char** argv, ConsoleArguments* arguments, std::string* error) {
@@ -245,7 +133,7 @@ bool ParseConsoleArguments(int argc, char** argv, ConsoleArguments* arguments, s
                 arguments->action = ConsoleAction::kUsage;
             } else if (count == 4 &&
                        strcasecmp(arguments->operands[3].c_str(), "/offsetfile") == 0) {
-                arguments->options.offsetFile = true;
+                arguments->options.given.emplace_back(OptionByFlag("--offset-file"), "1");
             }
             break;
         case ConsoleAction::kInfo:

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "app/option_table.h"
 #include "engine/convert_options.h"
 
 namespace translator {
@@ -19,21 +19,10 @@ enum class ConsoleAction {
     kInfo,
 };
 
-// Options given as flags; each one set overrides its settings key for the run.
+// Options given as flags, each with its value as given; each overrides its
+// settings key for the run.
 struct OptionFlags {
-    std::optional<bool> convertall;
-    std::optional<int64_t> convertfrom;
-    std::optional<int64_t> convertto;
-    std::optional<bool> slice;
-    std::optional<int32_t> bytes;
-    std::optional<bool> pcapnanoseconds;
-    std::optional<bool> pcapbyteswapped;
-    std::optional<bool> pcapmodified;
-    std::optional<bool> pcapremoveatm;
-    std::optional<bool> pcapfcs;
-    std::optional<bool> hexdumpextended;
-    std::optional<bool> offsetFile;
-    std::optional<int32_t> jobs;
+    std::vector<std::pair<const OptionRow*, std::string>> given;
 
     void ApplyTo(ConvertOptions& options) const;
 };
