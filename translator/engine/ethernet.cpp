@@ -7,18 +7,18 @@
 
 namespace translator {
 
-void AddEthernetFcs(FrameRecord& frame, bool computeFcs, bool padRunt) {
+void AddEthernetFcs(FrameRecord& frame, FcsBytes bytes, Runts runts) {
     if (frame.capturedLength < frame.frameLength) {
         frame.frameLength += kEthernetFcsSize;
         return;
     }
     frame.capturedLength = frame.frameLength;
-    if (padRunt) {
+    if (runts == Runts::kPadded) {
         frame.ExtendRunt(kEthernetMinFrameNoFcs);
     }
     frame.frameLength += kEthernetFcsSize;
     frame.capturedLength += kEthernetFcsSize;
-    frame.StoreCrc32(computeFcs && frame.fcsKept);
+    frame.StoreCrc32(bytes);
 }
 
 int32_t LineLengthWithoutFcs(const FrameRecord& frame) {
@@ -29,7 +29,7 @@ int32_t CapturedWithoutFcs(const FrameRecord& frame) {
     return std::clamp(frame.capturedLength, 0, LineLengthWithoutFcs(frame));
 }
 
-void AddWirelessFcs(FrameRecord& frame, bool computeFcs) {
+void AddWirelessFcs(FrameRecord& frame, FcsBytes bytes) {
     if (frame.capturedLength < frame.frameLength) {
         frame.frameLength += kEthernetFcsSize;
         return;
@@ -38,8 +38,8 @@ void AddWirelessFcs(FrameRecord& frame, bool computeFcs) {
     if (length + kEthernetFcsSize > frame.capacity) {
         return;
     }
-    uint8_t* bytes = frame.data.get();
-    byte_order::StoreLE32(bytes + length, computeFcs ? Crc32(bytes, length) : 0);
+    uint8_t* data = frame.data.get();
+    byte_order::StoreLE32(data + length, bytes == FcsBytes::kComputed ? Crc32(data, length) : 0);
     frame.frameLength = frame.capturedLength = length + kEthernetFcsSize;
 }
 

@@ -34,17 +34,17 @@ uint8_t* FrameRecord::SetData(const uint8_t* source, int32_t n) {
     return data.get();
 }
 
-void FrameRecord::StoreCrc32(bool enable) {
+void FrameRecord::StoreCrc32(FcsBytes bytes) {
     if (frameLength >= 4 && frameLength < capacity - 4) {
         uint8_t* fcs = data.get() + frameLength - 4;
-        StoreLE32(fcs, enable ? Crc32(data.get(), frameLength - 4) : 0);
+        StoreLE32(fcs, bytes == FcsBytes::kComputed ? Crc32(data.get(), frameLength - 4) : 0);
     }
 }
 
-void FrameRecord::StoreFcs16(bool enable) {
+void FrameRecord::StoreFcs16(FcsBytes bytes) {
     if (frameLength >= 2 && frameLength < capacity - 4) {
         uint8_t* fcs = data.get() + frameLength - 2;
-        StoreLE16(fcs, enable ? Fcs16(data.get(), frameLength - 2) : 0);
+        StoreLE16(fcs, bytes == FcsBytes::kComputed ? Fcs16(data.get(), frameLength - 2) : 0);
     }
 }
 

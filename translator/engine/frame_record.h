@@ -13,6 +13,10 @@ enum FrameFlags : uint16_t {
     FRAME_CRC_ERROR = 0x8000,
 };
 
+// What the bytes of an FCS that a reader fills in hold: the checksum of the
+// frame, or zeros where the frame was received bad or nobody writes its FCS.
+enum class FcsBytes { kComputed, kZeros };
+
 // One captured frame. A reader owns one and refills it for every frame.
 struct FrameRecord {
     // Spare room kept after every requested buffer size, for an added FCS.
@@ -29,10 +33,6 @@ struct FrameRecord {
     uint8_t wlanSignal = 0;
     uint8_t wlanNoise = 0;
     bool nonData = false;
-    // Whether the destination keeps the Ethernet FCS; where it leaves it out,
-    // AddEthernetFcs stores zeros instead of computing bytes nobody writes.
-    // Set once per conversion, not by Reset.
-    bool fcsKept = true;
     std::unique_ptr<uint8_t[]> data;
     int32_t capacity = 0;
 
@@ -47,10 +47,10 @@ struct FrameRecord {
     // Makes room for n bytes (plus kSlack) and copies n bytes from source when
     // given. A buffer that is large enough is kept; old contents are not.
     uint8_t* SetData(const uint8_t* source, int32_t n);
-    // Puts the Ethernet FCS (or 0) into the last four bytes of the frame.
-    void StoreCrc32(bool enable);
-    // Puts the 16-bit HDLC FCS (or 0) into the last two bytes of the frame.
-    void StoreFcs16(bool enable);
+    // Puts the Ethernet FCS (or zeros) into the last four bytes of the frame.
+    void StoreCrc32(FcsBytes bytes);
+    // Puts the 16-bit HDLC FCS (or zeros) into the last two bytes of the frame.
+    void StoreFcs16(FcsBytes bytes);
     // Extends a frame shorter than minimum to minimum bytes on the line and
     // captured, the added bytes zero. The buffer must already hold minimum bytes.
     void ExtendRunt(int32_t minimum);

@@ -134,7 +134,7 @@ bool TraceReader::ConvertOpened(TraceWriter& writer) {
     }
     writer.Checkpoint();
     const int64_t max = writer.MaxFrames();
-    frame.fcsKept = writer.KeepsEthernetFcs();
+    fcsKept_ = writer.KeepsEthernetFcs();
     bool ok = true;
     bool canceled = false;
     for (;;) {

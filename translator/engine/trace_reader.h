@@ -88,6 +88,9 @@ protected:
     bool CutShort(const char* what, int64_t needed, int64_t left);
     // Damage of a frame longer than the frame record takes.
     bool TooLong(int64_t length);
+    // The FCS bytes a frame received good gains: its checksum where the
+    // destination keeps the FCS, zeros where nobody writes them.
+    FcsBytes KeptFcs() const { return fcsKept_ ? FcsBytes::kComputed : FcsBytes::kZeros; }
     // Progress by frame count; false when no usable total is known.
     bool UpdateProgressByFrames();
     // For ReadFrame when the source announced frames it then failed to hand
@@ -99,6 +102,9 @@ private:
     void ResetReadStatus();
 
     bool readFailed_ = false;
+    // Whether the destination keeps the Ethernet FCS: the writer's answer,
+    // asked once a conversion.
+    bool fcsKept_ = true;
     ReadStatus status_ = ReadStatus::End;
     std::string damageReason_;
 };

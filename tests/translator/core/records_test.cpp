@@ -109,18 +109,18 @@ TEST(FrameRecord, StoreCrc32CoversAllButTheLastFourBytes) {
     for (int i = 0; i < 64; ++i)
         data[i] = static_cast<uint8_t>(i);
     frame.frameLength = 64;
-    frame.StoreCrc32(true);
+    frame.StoreCrc32(FcsBytes::kComputed);
     EXPECT_EQ(LoadLE32(data + 60), Crc32(data, 60));
-    frame.StoreCrc32(false);
+    frame.StoreCrc32(FcsBytes::kZeros);
     EXPECT_EQ(LoadLE32(data + 60), 0u);
     frame.frameLength = 63;
     memset(data + 59, 0xEE, 4);
-    frame.StoreCrc32(true);
+    frame.StoreCrc32(FcsBytes::kComputed);
     EXPECT_EQ(LoadLE32(data + 59), Crc32(data, 59));  // runts have theirs too
     frame.frameLength = 2;                            // too short to hold an FCS: nothing happens
-    frame.StoreCrc32(true);
+    frame.StoreCrc32(FcsBytes::kComputed);
     frame.frameLength = frame.capacity - 4;  // no room: nothing happens
-    frame.StoreCrc32(true);
+    frame.StoreCrc32(FcsBytes::kComputed);
 }
 
 TEST(FrameRecord, StoreFcs16) {
@@ -128,7 +128,7 @@ TEST(FrameRecord, StoreFcs16) {
     uint8_t* data = frame.SetData(nullptr, 11);
     memcpy(data, "123456789", 9);
     frame.frameLength = 11;
-    frame.StoreFcs16(true);
+    frame.StoreFcs16(FcsBytes::kComputed);
     EXPECT_EQ(LoadLE16(data + 9), 0x906E);
 }
 
@@ -325,13 +325,13 @@ TEST(Ethernet, AddFcsPadsRuntsAppendsTheFcsAndLeavesCutFramesAlone) {
         data[i] = static_cast<uint8_t>(i);
     memset(data + 100, 0xAA, 1500);  // left-over contents of an earlier frame
     frame.frameLength = frame.capturedLength = 100;
-    AddEthernetFcs(frame, true, true);
+    AddEthernetFcs(frame, FcsBytes::kComputed, Runts::kPadded);
     EXPECT_EQ(frame.frameLength, 104);
     EXPECT_EQ(frame.capturedLength, 104);
     EXPECT_EQ(LoadLE32(data + 100), 0x58C932F5u);
 
     frame.frameLength = frame.capturedLength = 42;
-    AddEthernetFcs(frame, true, true);
+    AddEthernetFcs(frame, FcsBytes::kComputed, Runts::kPadded);
     EXPECT_EQ(frame.capturedLength, 64);
     for (int i = 42; i < 60; ++i)
         EXPECT_EQ(data[i], 0) << i;
@@ -339,14 +339,14 @@ TEST(Ethernet, AddFcsPadsRuntsAppendsTheFcsAndLeavesCutFramesAlone) {
 
     data[43] = 0xAA;
     frame.frameLength = frame.capturedLength = 42;
-    AddEthernetFcs(frame, false, false);
+    AddEthernetFcs(frame, FcsBytes::kZeros, Runts::kAsCaptured);
     EXPECT_EQ(frame.capturedLength, 46);
     EXPECT_EQ(LoadLE32(data + 42), 0u);
 
     data[100] = 0xAA;
     frame.frameLength = 1514;
     frame.capturedLength = 100;
-    AddEthernetFcs(frame, true, true);
+    AddEthernetFcs(frame, FcsBytes::kComputed, Runts::kPadded);
     EXPECT_EQ(frame.frameLength, 1518);
     EXPECT_EQ(frame.capturedLength, 100);
     EXPECT_EQ(data[100], 0xAA);

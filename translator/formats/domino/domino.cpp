@@ -295,10 +295,11 @@ bool DominoReader::ReadNextFrame() {
     const bool good = (frame.flags & (FRAME_CRC_ERROR | FRAME_ALIGNMENT_ERROR)) == 0;
     if (addFcs) {
         // Only LinkView PRO computes it; runts stay as stored.
-        AddEthernetFcs(frame, info.format == FMT_LV && good, false);
+        AddEthernetFcs(frame, info.format == FMT_LV && good ? KeptFcs() : FcsBytes::kZeros,
+                       Runts::kAsCaptured);
     } else if (info.format == FMT_LV && ethernet && line_ == domino::kLineEthernet) {
         // The other LinkView PRO Ethernet adapters store a slot for it.
-        frame.StoreCrc32(good);
+        frame.StoreCrc32(good ? FcsBytes::kComputed : FcsBytes::kZeros);
     }
     if (IsAtm(info) && stored > domino::kCellSize) {
         cells_.Start(frame);

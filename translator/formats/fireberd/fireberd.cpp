@@ -120,7 +120,9 @@ bool FireBerdReader::ReadNextFrame() {
     if (ethernet) {
         // Runts stay as the probe stored them; a cut frame gains the FCS on
         // its line length only.
-        AddEthernetFcs(frame, (flags & fireberd::kFlagsWithoutFcs) == 0, false);
+        AddEthernetFcs(frame,
+                       (flags & fireberd::kFlagsWithoutFcs) == 0 ? KeptFcs() : FcsBytes::kZeros,
+                       Runts::kAsCaptured);
     }
     frame.seconds = dayBase_ + milliseconds / 1000;
     frame.microseconds = static_cast<uint32_t>(TimesThousand(milliseconds) % 1000000);

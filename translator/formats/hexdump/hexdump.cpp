@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/ethernet.h"
-#include "formats/tcpdump/tcpdump.h"
+#include "formats/pcap_common/records.h"
 
 namespace translator {
 

@@ -177,7 +177,7 @@ bool NetMonReader::ReadNextFrame() {
         frame.capturedLength = static_cast<int32_t>(std::min(storedCaptured, storedFrame));
         // NetMon pads cut runts as well, which then count as whole.
         frame.ExtendRunt(kEthernetMinFrameNoFcs);
-        AddEthernetFcs(frame, true, true);
+        AddEthernetFcs(frame, KeptFcs(), Runts::kPadded);
     } else {
         frame.frameLength = static_cast<int32_t>(std::min<int64_t>(frameLength, INT32_MAX));
         frame.capturedLength = static_cast<int32_t>(std::min(capturedLength, frameLength));

@@ -277,16 +277,19 @@ bool NetXRayReader::ReadData(int32_t lineLength, int32_t storedLength) {
     }
     if (addFcs) {
         // Runts stay as the capture stored them.
-        AddEthernetFcs(frame, !(frame.flags & FRAME_CRC_ERROR), false);
+        const bool good = !(frame.flags & FRAME_CRC_ERROR);
+        AddEthernetFcs(frame, good ? KeptFcs() : FcsBytes::kZeros, Runts::kAsCaptured);
     } else if (frame.frameLength == frame.capturedLength) {
         if (info.interfaceType == IF_ETHERNET) {
-            frame.StoreCrc32(!(frame.flags & FRAME_CRC_ERROR));
+            frame.StoreCrc32(frame.flags & FRAME_CRC_ERROR ? FcsBytes::kZeros
+                                                           : FcsBytes::kComputed);
         } else if (info.wanType != WAN_NONE && !(frame.flags & FRAME_OTHER_ERROR)) {
-            frame.StoreFcs16(!(frame.flags & FRAME_CRC_ERROR));
+            frame.StoreFcs16(frame.flags & FRAME_CRC_ERROR ? FcsBytes::kZeros
+                                                           : FcsBytes::kComputed);
         } else if (info.wanType == WAN_NONE) {
             // Token Ring, FDDI and 802.11 get their FCS room zeroed, never the
             // bytes of an earlier frame.
-            frame.StoreCrc32(false);
+            frame.StoreCrc32(FcsBytes::kZeros);
         }
     }
     return true;

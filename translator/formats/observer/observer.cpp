@@ -346,7 +346,8 @@ void ObserverReader::CompleteEthernetFrame(uint32_t lineLength, uint32_t stored)
     if (!version4_ || int64_t{lineLength} - stored == kEthernetFcsSize) {
         frame.frameLength = frame.capturedLength = static_cast<int32_t>(stored);
         // A frame marked bad keeps its length.
-        AddEthernetFcs(frame, !errored, !errored);
+        AddEthernetFcs(frame, errored ? FcsBytes::kZeros : KeptFcs(),
+                       errored ? Runts::kAsCaptured : Runts::kPadded);
         return;
     }
     frame.frameLength = static_cast<int32_t>(std::min<uint32_t>(lineLength, INT32_MAX));
@@ -354,7 +355,7 @@ void ObserverReader::CompleteEthernetFrame(uint32_t lineLength, uint32_t stored)
     if (!errored) {
         frame.ExtendRunt(kEthernetMinFrame);
     }
-    frame.StoreCrc32(!errored);
+    frame.StoreCrc32(errored ? FcsBytes::kZeros : FcsBytes::kComputed);
 }
 
 bool ObserverWriter::SupportsInterface(int, const TraceInfo& info) const {

@@ -9,7 +9,7 @@
 #include "common/byte_order.h"
 #include "engine/checksum.h"
 #include "engine/ethernet.h"
-#include "formats/tcpdump/tcpdump.h"
+#include "formats/pcap_common/records.h"
 
 namespace translator {
 
@@ -523,7 +523,8 @@ bool PcapngReader::FillFrame(const Interface& interface, uint32_t captured, uint
         fcsBytes = interface.fcsBytes;
     }
     if (pcap::GainsEthernetFcs(info, link_->layer, fcsBytes != 0, options.pcapfcs, frame)) {
-        AddEthernetFcs(frame, (frame.flags & FRAME_CRC_ERROR) == 0, false);
+        AddEthernetFcs(frame, frame.flags & FRAME_CRC_ERROR ? FcsBytes::kZeros : KeptFcs(),
+                       Runts::kAsCaptured);
     }
     return true;
 }

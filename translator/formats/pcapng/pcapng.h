@@ -9,7 +9,7 @@
 
 #include "engine/trace_reader.h"
 #include "engine/trace_writer.h"
-#include "formats/tcpdump/link_layer.h"
+#include "formats/pcap_common/records.h"
 
 namespace translator {
 

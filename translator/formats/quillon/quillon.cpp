@@ -141,7 +141,7 @@ bool QuillonReader::ReadRecord() {
     if (captured == frameLength && frameLength >= kEthernetFcsSize) {
         frame.frameLength = frame.capturedLength =
             static_cast<int32_t>(frameLength - kEthernetFcsSize);
-        AddEthernetFcs(frame, true, false);
+        AddEthernetFcs(frame, KeptFcs(), Runts::kAsCaptured);
         return true;
     }
     // A cut frame still gets four bytes beyond the stored ones, and the FCS
@@ -151,7 +151,7 @@ bool QuillonReader::ReadRecord() {
     if (captured > n) {
         memset(bytes + n, 0, static_cast<size_t>(captured - n));
     }
-    frame.StoreCrc32(true);
+    frame.StoreCrc32(FcsBytes::kComputed);
     return true;
 }
 

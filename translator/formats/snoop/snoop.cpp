@@ -136,7 +136,7 @@ bool SnoopReader::ReadNextFrame() {
     }
     // Plain snoop stores Ethernet frames without FCS; extended records keep it.
     if (info.interfaceType == IF_ETHERNET && !surveyor) {
-        AddEthernetFcs(frame, true, true);
+        AddEthernetFcs(frame, KeptFcs(), Runts::kPadded);
     }
     if (frame.capturedLength > frame.frameLength) {
         frame.capturedLength = frame.frameLength;

@@ -5,7 +5,7 @@
 
 #include "engine/trace_reader.h"
 #include "engine/trace_writer.h"
-#include "link_layer.h"
+#include "formats/pcap_common/records.h"
 
 namespace translator {
 
@@ -42,7 +42,6 @@ struct RecordHeader {
 
 constexpr int kModifiedExtensionSize = 8;
 constexpr int kTrailerSize = 4;
-constexpr int kAtmPrefixSize = 15;
 // Lengths the layout probe accepts as plausible for a second record.
 constexpr uint32_t kProbeLengthLimit = 8096;
 
@@ -51,29 +50,6 @@ constexpr uint32_t kProbeLengthLimit = 8096;
 constexpr uint32_t kFcsLengthPresent = 0x04000000;
 constexpr int kFcsLengthShift = 28;
 constexpr uint32_t kLinkTypeMask = 0x03FFFFFF;
-
-// Whether the writers of the pcap family take a trace of this interface.
-bool WritesInterface(const TraceInfo& info);
-
-// Link type for a trace, tested in the fixed order of the link-type list;
-// fallback when no entry matches.
-uint32_t LinkTypeFor(const TraceInfo& info, bool removeAtm, uint32_t fallback);
-
-// Whether a frame read from a pcap or pcapng record gains the Ethernet FCS
-// that frames carry here: rebuilt frames never had one, stored ones lack it
-// unless the file (storedWithFcs) or the pcapfcs setting says they end with it.
-bool GainsEthernetFcs(const TraceInfo& info, LinkLayer layer, bool storedWithFcs, bool pcapfcs,
-                      const FrameRecord& frame);
-
-// What a pcap or pcapng record stores of a frame: without the Ethernet FCS
-// unless pcapfcs keeps it, without the ATM prefix when pcapremoveatm asks.
-struct RecordPart {
-    const uint8_t* bytes;
-    int32_t captured;
-    int32_t original;
-};
-RecordPart RecordPartOf(const TraceInfo& info, const FrameRecord& frame,
-                        const ConvertOptions& options);
 
 }  // namespace pcap
 

@@ -387,7 +387,7 @@ RebuildResult StripRadiotap(const uint8_t* record, uint32_t included, uint32_t o
         frame.flags |= FRAME_CRC_ERROR;
     }
     if (!radio.hasFcs) {
-        AddWirelessFcs(frame, !radio.badFcs);
+        AddWirelessFcs(frame, radio.badFcs ? FcsBytes::kZeros : FcsBytes::kComputed);
     }
     if (radio.hasRate) {
         frame.wlanRate = radio.rate;
