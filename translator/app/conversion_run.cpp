@@ -6,6 +6,7 @@
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "engine/format_table.h"
@@ -147,7 +148,11 @@ bool ConversionRun::ConvertEntry(const FolderPlan& plan, size_t index, Destinati
 bool ConversionRun::ConvertDetected(DetectResult* detected, const std::string& source,
                                     const std::string& destination, int format) {
     if (detected == nullptr) {
-        Reportf("%s is not a recognized data file format.\r\n", source.c_str());
+        if (const int error = engine_.DetectError(); error != 0) {
+            Reportf("%s cannot be read (%s).\r\n", source.c_str(), strerror(error));
+        } else {
+            Reportf("%s is not a recognized data file format.\r\n", source.c_str());
+        }
         return false;
     }
     ReportDetail(FileSummaryText(source, destination, *detected->info));

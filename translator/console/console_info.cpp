@@ -4,6 +4,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 #include "app/conversion_run.h"
@@ -183,7 +184,10 @@ int DescribeFiles(TranslatorEngine& engine, const std::vector<std::string>& file
     for (const std::string& path : files) {
         DetectResult* detected = engine.Detect(path);
         if (detected == nullptr) {
-            const std::string refusal = path + " is not a recognized data file format.";
+            const int error = engine.DetectError();
+            const std::string refusal = error != 0
+                                            ? path + " cannot be read (" + strerror(error) + ")."
+                                            : path + " is not a recognized data file format.";
             if (json) {
                 fputs(
                     ("{\"file\":" + JsonString(path) + ",\"error\":" + JsonString(refusal) + "}\n")

@@ -18,7 +18,68 @@ constexpr size_t kSmallInputBufferSize = 64 * 1024;
 constexpr size_t kOutputBufferSize = 4 * 1024 * 1024;
 constexpr size_t kFlushThreshold = 1024 * 1024;
 
+// This thread's held source; a folder run's threads each hold their own.
+thread_local std::string heldPath;
+thread_local int heldFd = -1;
+
 }  // namespace
+
+int HeldSource::Hold(const std::string& path) {
+    Release();
+    const int fd = OpenRegularFile(path);
+    if (fd < 0) {
+        return errno == ENODEV ? 0 : errno;
+    }
+    uint8_t first = 0;
+    if (::pread(fd, &first, 1, 0) < 0) {
+        const int error = errno;
+        ::close(fd);
+        return error;
+    }
+    fd_ = heldFd = fd;
+    heldPath = path;
+    return 0;
+}
+
+void HeldSource::Release() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        if (heldFd == fd_) {
+            heldFd = -1;
+            heldPath.clear();
+        }
+        fd_ = -1;
+    }
+}
+
+int OpenRegularFile(const std::string& path, int64_t* size) {
+    int fd = -1;
+    if (heldFd >= 0 && path == heldPath) {
+        // Its own descriptor, at the start: the zlib reader reads from there.
+        fd = ::fcntl(heldFd, F_DUPFD_CLOEXEC, 0);
+        if (fd >= 0 && ::lseek(fd, 0, SEEK_SET) < 0) {
+            ::close(fd);
+            fd = -1;
+        }
+    } else {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    }
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat st {};
+    // Only regular files: a FIFO or device would block or never end.
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = ENODEV;
+        return -1;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (size != nullptr) {
+        *size = st.st_size;
+    }
+    return fd;
+}
 
 InputFile::~InputFile() {
     Close();
@@ -35,21 +96,15 @@ bool InputFile::Open(const std::string& path) {
         }
         return true;
     }
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    int64_t size = 0;
+    fd_ = OpenRegularFile(path, &size);
     if (fd_ < 0) {
         return false;
     }
-    struct stat st {};
-    // Only regular files: a FIFO or device would block or never end.
-    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        Close();
-        return false;
-    }
-    fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
     // Small files get a small buffer, kept for the next file that fits; a
     // large one goes with its file (Close). Left uninitialised: only bytes the
     // file filled in are handed out.
-    const size_t wanted = st.st_size > static_cast<off_t>(kSmallInputBufferSize)
+    const size_t wanted = size > static_cast<int64_t>(kSmallInputBufferSize)
                               ? kInputBufferSize
                               : kSmallInputBufferSize;
     if (!buffer_ || bufferCapacity_ < wanted) {

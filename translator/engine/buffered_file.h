@@ -11,6 +11,30 @@ namespace translator {
 
 class StandardInput;
 
+// The source file of the detection or conversion under way on this thread,
+// opened once: probes and the conversion that open the same path read it
+// through a duplicate of its descriptor, never opening the path again.
+class HeldSource {
+public:
+    HeldSource() = default;
+    ~HeldSource() { Release(); }
+    HeldSource(const HeldSource&) = delete;
+    HeldSource& operator=(const HeldSource&) = delete;
+
+    // Opens path, which then stands for this file on this thread; 0, or the
+    // system's error number when it cannot be opened or its first byte read.
+    // A path that is not a regular file is held as nothing, with 0.
+    int Hold(const std::string& path);
+    void Release();
+
+private:
+    int fd_ = -1;
+};
+
+// Opens a regular file for reading, or duplicates the held source where path
+// names it; -1 with errno set. *size, when given, gets the file's size.
+int OpenRegularFile(const std::string& path, int64_t* size = nullptr);
+
 // Buffered binary input with 64-bit positions. Reads are exact: a request is
 // either filled whole or fails.
 class InputFile {

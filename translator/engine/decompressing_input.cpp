@@ -33,21 +33,6 @@ bool StartsWith(const uint8_t* head, size_t length, const uint8_t (&magic)[N]) {
 }
 
 // Opens a regular file only: a FIFO or device would block or never end.
-int OpenRegular(const std::string& path, int64_t* size) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        return -1;
-    }
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    *size = st.st_size;
-    return fd;
-}
-
 ssize_t ReadAt(int fd, uint8_t* buffer, size_t n, int64_t offset) {
     for (;;) {
         const ssize_t got = ::pread(fd, buffer, n, offset);
@@ -76,7 +61,7 @@ bool DecompressingInput::Open(const std::string& path) {
     Close();
     if (path == kStandardStream && StandardInput::Active() != nullptr) {
         stream_ = StandardInput::Active();
-    } else if (fd_ = OpenRegular(path, &storedSize_); fd_ < 0) {
+    } else if (fd_ = OpenRegularFile(path, &storedSize_); fd_ < 0) {
         return false;
     }
     uint8_t head[sizeof kZstdMagic];

@@ -7,6 +7,7 @@
 
 #include "destination_file.h"
 #include "format_table.h"
+#include "standard_streams.h"
 
 namespace translator {
 
@@ -30,8 +31,16 @@ TranslatorEngine::~TranslatorEngine() {
 
 DetectResult* TranslatorEngine::Detect(const std::string& path) {
     detected_.Reset();
+    source_.Release();
+    detectError_ = 0;
     if (path.empty()) {
         return nullptr;
+    }
+    if (path != kStandardStream) {
+        detectError_ = source_.Hold(path);
+        if (detectError_ != 0) {
+            return nullptr;
+        }
     }
     for (auto& reader : readers_) {
         if (TraceInfo* info = reader->Probe(path)) {

@@ -31,7 +31,12 @@ public:
     ~TranslatorEngine() override;
 
     // Null for an empty path, an unrecognised file, or one no writer can take.
+    // The file is opened once and held until the next Detect: its probes and
+    // its conversion read that one file.
     DetectResult* Detect(const std::string& path);
+    // Why the last Detect could not read its file (the system's error
+    // number); 0 when it read it, recognised or not.
+    int DetectError() const { return detectError_; }
     // Recognises source, then converts it as below.
     bool ConvertFile(const std::string& source, const std::string& destination, int format,
                      const ConvertOptions& options);
@@ -52,6 +57,8 @@ private:
     std::vector<std::unique_ptr<TraceReader>> readers_;
     std::vector<std::unique_ptr<TraceWriter>> writers_;
     DetectResult detected_;
+    HeldSource source_;
+    int detectError_ = 0;
 };
 
 // The format modules in registration order, which is also the detection order.

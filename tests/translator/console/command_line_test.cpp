@@ -546,7 +546,7 @@ TEST(CommandLine, InfoDescribesWithoutConverting) {
     EXPECT_EQ(out.find('\r'), std::string::npos);
     EXPECT_EQ(out.find("Dest. File"), std::string::npos);
 
-    out = t.Run("--info --json in.pcap notes.txt", &status);
+    out = t.Run("--info --json in.pcap notes.txt missing.pcap", &status);
     EXPECT_EQ(status, 255);
     EXPECT_EQ(out,
               "{\"file\":\"in.pcap\",\"format\":\"tcpdump/libpcap\",\"code\":\"TD\","
@@ -555,7 +555,9 @@ TEST(CommandLine, InfoDescribesWithoutConverting) {
               "\"last_time\":\"2008-06-19T05:39:00.000001Z\",\"size\":406,"
               "\"compression\":\"none\",\"warnings\":[]}\n"
               "{\"file\":\"notes.txt\",\"error\":\"notes.txt is not a recognized data file "
-              "format.\"}\n");
+              "format.\"}\n"
+              "{\"file\":\"missing.pcap\",\"error\":\"missing.pcap cannot be read (No such file "
+              "or directory).\"}\n");
 }
 
 TEST(FolderHelpers, ConvertedNames) {
