@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstring>
 #include <set>
 #include <string>
 
@@ -32,6 +34,8 @@ TEST(OptionTable, EachOptionOnceAndAsDocumented) {
     const std::string readme = testsupport::ReadText(TRANSLATOR_SOURCE_DIR "/README.md");
     const std::string manual =
         testsupport::ReadText(TRANSLATOR_SOURCE_DIR "/packaging/man/translator.1");
+    const std::string completion =
+        testsupport::ReadText(TRANSLATOR_SOURCE_DIR "/packaging/translator.bash-completion");
     std::set<std::string> names;
     for (const OptionRow& row : OptionTable()) {
         for (const char* name : {row.key, row.flag}) {
@@ -56,6 +60,10 @@ TEST(OptionTable, EachOptionOnceAndAsDocumented) {
         }
         EXPECT_NE(readmeRow.find("| " + OneLine(row.help) + " |"), std::string::npos) << readmeRow;
         EXPECT_NE(manual.find(Roff(row.flag)), std::string::npos) << row.flag;
+        const size_t listed = completion.find(std::string(" ") + row.flag);
+        EXPECT_TRUE(listed != std::string::npos &&
+                    isspace(completion[listed + 1 + strlen(row.flag)]))
+            << row.flag;
     }
 }
 
