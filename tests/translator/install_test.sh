@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs the build into a temporary root: first the runtime part alone, as
-# the runtime package has it, where the translator finds the libraries by
-# their versioned names; then the development files, against which a C
-# program is built through pkg-config.
+# Installs the build into a temporary root: first the program's and the
+# libraries' parts, as their packages have them, where the translator finds
+# the libraries by their versioned names; then the development files, against
+# which a C program is built through pkg-config.
 # install_test.sh BUILD SAMPLE LIBDIR CC SANITIZE(ON|OFF)
 set -euo pipefail
 build=$1
@@ -15,7 +15,9 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 prefix=/opt/veltrix
 installed=$root$prefix
-DESTDIR="$root" cmake --install "$build" --prefix $prefix --component runtime >/dev/null
+for component in runtime libtervo1 libmerideldll1 libvantorconverter1; do
+  DESTDIR="$root" cmake --install "$build" --prefix $prefix --component $component >/dev/null
+done
 for library in libTervo libMeridelDLL libVantorConverter; do
   [ "$(readlink "$installed/$libdir/$library.so.1")" = "$library.so.1.0.0" ]
   [ ! -e "$installed/$libdir/$library.so" ]
