@@ -1,6 +1,14 @@
 # Read by cpack before it builds the packages. Each library package's symbols
 # file must list exactly what the built library exports, and its Depends are
 # what dpkg-shlibdeps finds that library needs.
+# Every time stamp in a package is the changelog's latest, as dpkg-buildpackage
+# would have it, unless the caller sets SOURCE_DATE_EPOCH: two package builds
+# of one commit give the same bytes.
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+  execute_process(COMMAND dpkg-parsechangelog -l ${CPACK_VELTRIX_CHANGELOG} -STimestamp
+    OUTPUT_VARIABLE timestamp OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+  set(ENV{SOURCE_DATE_EPOCH} ${timestamp})
+endif()
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
   return()
 endif()

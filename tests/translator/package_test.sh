@@ -9,6 +9,12 @@ libdir=usr/$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 (cd "$build" && cpack -G DEB -B "$work" >/dev/null)
+# Packed again, later: the same bytes.
+mkdir "$work/again"
+(cd "$build" && cpack -G DEB -B "$work/again" >/dev/null)
+for deb in "$work"/*.deb; do
+  cmp "$deb" "$work/again/$(basename "$deb")" || fail "$(basename "$deb") differs from a second packing"
+done
 runtime=$(ls "$work"/veltrix-translator_*.deb)
 dev=$(ls "$work"/libveltrix-dev_*.deb)
 libraries=(libtervo1 libmerideldll1 libvantorconverter1)
@@ -85,8 +91,11 @@ holds "$runtime" "${runtime_files[@]}"
 holds "$dev" "${dev_files[@]}"
 
 # The packages close no Debian bug report: they are not uploaded to Debian.
+# Hardening is reported at the informational level.
 if command -v lintian >/dev/null; then
-  lintian --fail-on error,warning --suppress-tags initial-upload-closes-no-bugs "$work"/*.deb
+  lintian -I --fail-on error,warning --suppress-tags initial-upload-closes-no-bugs "$work"/*.deb |
+    tee "$work/lintian.txt"
+  ! grep -F ": hardening-" "$work/lintian.txt" || fail "the binaries lack hardening"
 else
   echo "lintian is not installed: the packages are not linted"
 fi
