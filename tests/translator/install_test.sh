@@ -52,7 +52,7 @@ grep -q "^Conversion completed:" "$root/report-tv.txt"
 )
 
 DESTDIR="$root" cmake --install "$build" --prefix $prefix --component dev >/dev/null
-flags=(-std=c11 -Wall -Wextra -Werror)
+flags=(-std=c99 -Wall -Wextra -Werror)
 [ "$sanitize" = ON ] && flags+=(-fsanitize=address,undefined)
 export PKG_CONFIG_LIBDIR=$installed/$libdir/pkgconfig PKG_CONFIG_SYSROOT_DIR=$root
 read -ra pkg_flags <<<"$(pkg-config --cflags --libs veltrix-tervo veltrix-meridel veltrix-vantor)"
@@ -62,6 +62,7 @@ for source in "$here"/c_client/*.c; do
 done
 "$cc" "${flags[@]}" "$here"/c_client/*.c "${pkg_flags[@]}" -o "$root/c_client"
 frames=$(sed -n 's/^Data Frames Written: *\t\([0-9]*\).*/\1/p' "$root/report-tv.txt")
+version=$(pkg-config --modversion veltrix-tervo)
 [ "$(LD_LIBRARY_PATH="$installed/$libdir" "$root/c_client" "$root/sample.tv" "$root/sample.dat" \
-      "$sample")" = "$frames $frames 1" ]
+      "$sample")" = "$frames $frames 1"$'\n'"$version $version $version" ]
 echo "installed, and a C program built against the installed libraries"
