@@ -2,6 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -70,7 +71,10 @@ private:
             engine.ConvertFile(source, Path(code), FindFormat(code), options);
         }
     }
-    ~Fixture() { std::system(("rm -rf " + dir_).c_str()); }
+    ~Fixture() {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
 
     class QuietSink : public ProgressSink {
     public:

@@ -273,4 +273,8 @@ int printPayloadList(const unsigned char* buffer, int count) {
     return vantor::Guarded(0, [&] { return vantor::PrintPayloads(buffer, count); });
 }
 
+const char* VantorLibraryVersion(void) {
+    return LIBRARY_VERSION;
+}
+
 }  // extern "C"

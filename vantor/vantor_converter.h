@@ -32,6 +32,8 @@ VANTOR_EXPORT void* CreateVantorFile(const char* path, int count, VantorFileInfo
 VANTOR_EXPORT int AddFrameToFile(void* handle, const unsigned char* item, int length);
 VANTOR_EXPORT int CloseVantorFile(void* handle);
 VANTOR_EXPORT int printPayloadList(const unsigned char* buffer, int count);
+// The library's version, "1.0.0".
+VANTOR_EXPORT const char* VantorLibraryVersion(void);
 
 #ifdef __cplusplus
 }

@@ -207,4 +207,8 @@ MERIDEL_EXPORT size_t MeridelBufferSize(const void* buffer) {
     return BufferSize(buffer);
 }
 
+MERIDEL_EXPORT const char* MeridelLibraryVersion(void) {
+    return LIBRARY_VERSION;
+}
+
 }  // extern "C"

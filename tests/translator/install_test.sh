@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs the build into a temporary root: first the runtime part alone, as
-# the runtime package has it, where the translator finds the libraries by
-# their versioned names; then the development files, against which a C
-# program is built through pkg-config.
+# Installs the build into a temporary root: first the program's and the
+# libraries' parts, as their packages have them, where the translator finds
+# the libraries by their versioned names; then the development files, against
+# which a C program is built through pkg-config.
 # install_test.sh BUILD SAMPLE LIBDIR CC SANITIZE(ON|OFF)
 set -euo pipefail
 build=$1
@@ -15,7 +15,9 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 prefix=/opt/veltrix
 installed=$root$prefix
-DESTDIR="$root" cmake --install "$build" --prefix $prefix --component runtime >/dev/null
+for component in runtime libtervo1 libmerideldll1 libvantorconverter1; do
+  DESTDIR="$root" cmake --install "$build" --prefix $prefix --component $component >/dev/null
+done
 for library in libTervo libMeridelDLL libVantorConverter; do
   [ "$(readlink "$installed/$libdir/$library.so.1")" = "$library.so.1.0.0" ]
   [ ! -e "$installed/$libdir/$library.so" ]
@@ -50,7 +52,7 @@ grep -q "^Conversion completed:" "$root/report-tv.txt"
 )
 
 DESTDIR="$root" cmake --install "$build" --prefix $prefix --component dev >/dev/null
-flags=(-std=c11 -Wall -Wextra -Werror)
+flags=(-std=c99 -Wall -Wextra -Werror)
 [ "$sanitize" = ON ] && flags+=(-fsanitize=address,undefined)
 export PKG_CONFIG_LIBDIR=$installed/$libdir/pkgconfig PKG_CONFIG_SYSROOT_DIR=$root
 read -ra pkg_flags <<<"$(pkg-config --cflags --libs veltrix-tervo veltrix-meridel veltrix-vantor)"
@@ -60,6 +62,7 @@ for source in "$here"/c_client/*.c; do
 done
 "$cc" "${flags[@]}" "$here"/c_client/*.c "${pkg_flags[@]}" -o "$root/c_client"
 frames=$(sed -n 's/^Data Frames Written: *\t\([0-9]*\).*/\1/p' "$root/report-tv.txt")
+version=$(pkg-config --modversion veltrix-tervo)
 [ "$(LD_LIBRARY_PATH="$installed/$libdir" "$root/c_client" "$root/sample.tv" "$root/sample.dat" \
-      "$sample")" = "$frames $frames 1" ]
+      "$sample")" = "$frames $frames 1"$'\n'"$version $version $version" ]
 echo "installed, and a C program built against the installed libraries"

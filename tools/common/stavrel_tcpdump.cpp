@@ -33,7 +33,7 @@ void PrintBanner(int width, const std::vector<std::string>& lines, const std::st
     }
     PrintBoxLine(width, "");
     PrintBoxLine(width, "  Version : " + version);
-    PrintBoxLine(width, std::string("  Compiled: ") + __DATE__ + ", " + __TIME__);
+    PrintBoxLine(width, std::string("  Compiled: ") + STAVREL_BUILD_TIME);
     PrintBoxEdge(width);
     fputs(after, stdout);
 }

@@ -310,6 +310,10 @@ int SaveTervoFile(void* handle) {
     }
 }
 
+const char* TervoLibraryVersion(void) {
+    return LIBRARY_VERSION;
+}
+
 }  // extern "C"
 
 Ccapturefiledll::Ccapturefiledll() = default;

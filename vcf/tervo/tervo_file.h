@@ -60,6 +60,8 @@ TERVO_EXPORT void* CreateTervoFile(const char* fileName, TervoFileInfo* info);
 TERVO_EXPORT int WriteTervoFrame(void* handle, TervoFrame* frame);
 // Finishes the file and ends the write handle.
 TERVO_EXPORT int SaveTervoFile(void* handle);
+// The library's version, "1.0.0".
+TERVO_EXPORT const char* TervoLibraryVersion(void);
 
 #ifdef __cplusplus
 }

@@ -7,9 +7,6 @@
 // of the two headers.
 #include <stddef.h>
 #include <stdint.h>
-#ifndef __cplusplus
-#include <assert.h>
-#endif
 
 #define MERIDEL_EXPORT __attribute__((visibility("default")))
 
@@ -56,12 +53,15 @@ MERIDEL_EXPORT void FreeMeridelBuffer(void* buffer);
 // Byte size of a buffer handed out by the library, so that a caller never
 // parses past the end of a block; 0 for null.
 MERIDEL_EXPORT size_t MeridelBufferSize(const void* buffer);
+// The library's version, "1.0.0".
+MERIDEL_EXPORT const char* MeridelLibraryVersion(void);
 
 #ifdef __cplusplus
 }  // extern "C"
-#endif
 
+// Checked where the library is built; C99 has no static assertions.
 static_assert(offsetof(FileConfigInfo, description) == 32, "FileConfigInfo layout");
 static_assert(offsetof(FileConfigInfo, extensionLength) == 132, "FileConfigInfo layout");
 static_assert(sizeof(char*) != 8 || offsetof(FileConfigInfo, extension) == 136,
               "FileConfigInfo layout");
+#endif

@@ -1,6 +1,7 @@
 // A C program of the kind the development package is for, built against the
 // installed headers: it reads the record counts of a Tervo and a Meridel
-// capture and asks the Vantor library about a file that is not its own.
+// capture, asks the Vantor library about a file that is not its own, and
+// prints each library's version.
 #include <stdio.h>
 #include <string.h>
 #include <veltrix/meridel_api.h>
@@ -8,6 +9,7 @@
 
 // In a file of its own: the Vantor header shares export names with Meridel's.
 int VantorRefuses(const char* path);
+const char* VantorVersion(void);
 
 int main(int argc, char** argv) {
     if (argc != 4) {
@@ -33,5 +35,6 @@ int main(int argc, char** argv) {
     CloseMeridelFile(meridelFile);
 
     printf("%u %u %d\n", tervo.records, meridelRecords, VantorRefuses(argv[3]));
+    printf("%s %s %s\n", TervoLibraryVersion(), MeridelLibraryVersion(), VantorVersion());
     return 0;
 }

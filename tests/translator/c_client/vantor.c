@@ -13,3 +13,7 @@ int VantorRefuses(const char* path) {
     CloseVantorFile(file);
     return 0;
 }
+
+const char* VantorVersion(void) {
+    return VantorLibraryVersion();
+}
