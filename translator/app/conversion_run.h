@@ -77,6 +77,9 @@ public:
     // already in format; a warning about a damaged source and a failed
     // conversion's accumulated messages follow.
     bool ConvertOne(const std::string& source, const std::string& destination, int format);
+    // The same for a source already recognised (detected may be null).
+    bool ConvertDetected(DetectResult* detected, const std::string& source,
+                         const std::string& destination, int format);
     // The same for entry index of a folder run, named by names once it is
     // recognised.
     bool ConvertEntry(const FolderPlan& plan, size_t index, DestinationNames& names);
@@ -112,8 +115,6 @@ private:
     // make the output differ from a copy.
     bool Rewrites(const DetectResult& detected, int format) const;
     void Reportf(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    bool ConvertDetected(DetectResult* detected, const std::string& source,
-                         const std::string& destination, int format);
 
     TranslatorEngine& engine_;
     const ConvertOptions& options_;

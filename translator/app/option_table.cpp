@@ -62,6 +62,8 @@ bool ParseSlice(const std::string& text, ConvertOptions& options) {
 
 using O = ConvertOptions;
 
+const ConvertOptions kDefaults;
+
 const OptionRow kOptions[] = {
     {.key = "convertall",
      .flag = "--range",
@@ -209,7 +211,6 @@ const OptionRow* OptionByFlag(const std::string& flag) {
 }
 
 std::string ApplySetting(const OptionRow& row, const std::string& value, ConvertOptions& options) {
-    static const ConvertOptions defaults;
     return std::visit(
         [&](auto member) -> std::string {
             auto& field = options.*member;
@@ -226,19 +227,18 @@ std::string ApplySetting(const OptionRow& row, const std::string& value, Convert
                          kMaxOptionText);
                 return text;
             } else {
-                return ApplyNumber<Field>(row, value, field, defaults.*member);
+                return ApplyNumber<Field>(row, value, field, kDefaults.*member);
             }
         },
         row.field);
 }
 
 std::string SettingLine(const OptionRow& row, const ConvertOptions& options) {
-    static const ConvertOptions defaults;
     return std::visit(
         [&](auto member) -> std::string {
             const auto& field = options.*member;
             using Field = std::remove_cvref_t<decltype(field)>;
-            if (row.key == nullptr || (row.writtenWhenSet && field == defaults.*member)) {
+            if (row.key == nullptr || (row.writtenWhenSet && field == kDefaults.*member)) {
                 return std::string();
             }
             std::string text = std::string(row.key) + "=";
@@ -286,12 +286,11 @@ bool ApplyFlag(const OptionRow& row, const std::string& value, ConvertOptions& o
 }
 
 std::string FlagSyntax(const OptionRow& row) {
-    static const ConvertOptions defaults;
     if (!IsSwitch(row)) {
         return std::string(row.flag) + " " + row.value;
     }
     // A switch that is on by default is turned off with "=0".
-    const bool onByDefault = defaults.*std::get<bool ConvertOptions::*>(row.field);
+    const bool onByDefault = kDefaults.*std::get<bool ConvertOptions::*>(row.field);
     return std::string(row.flag) + (onByDefault ? "[=0|1]" : "");
 }
 

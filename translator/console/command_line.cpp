@@ -222,9 +222,8 @@ constexpr size_t kStandardInputHead = 1 << 20;
 // Whether standard input, as detected, converts straight to standard output
 // as it arrives. A file named "-" here would stand in for either stream in
 // the conversion's checks.
-bool StreamsThrough(TranslatorEngine& engine, const StandardInput& input, int format,
-                    const ConvertOptions& options) {
-    const DetectResult* detected = engine.Detect(kStandardStream);
+bool StreamsThrough(const TranslatorEngine& engine, const DetectResult* detected,
+                    const StandardInput& input, int format, const ConvertOptions& options) {
     const TraceWriter* writer = engine.WriterOf(format);
     struct stat st {};
     return detected != nullptr && !input.Overran() && !input.Ended() &&
@@ -249,10 +248,14 @@ int RunFile(TranslatorEngine& engine, const std::string& source, const std::stri
     std::string destinationPath = destination;
     bool streaming = false;
     std::optional<StandardInput> standardInput;
+    // A streamed source is converted as this detection recognised it.
+    DetectResult* detected = nullptr;
     if (source == kStandardStream) {
         standardInput.emplace(kStandardInputHead);
-        streaming = destination == kStandardStream &&
-                    StreamsThrough(engine, *standardInput, format, options);
+        if (destination == kStandardStream) {
+            detected = engine.Detect(kStandardStream);
+            streaming = StreamsThrough(engine, detected, *standardInput, format, options);
+        }
         if (Interrupted()) {
             return -1;
         }
@@ -280,7 +283,8 @@ int RunFile(TranslatorEngine& engine, const std::string& source, const std::stri
         report.standIns.push_back(destinationPath);
     }
     ConsoleRun run(engine, options, report);
-    bool ok = run.ConvertOne(sourcePath, destinationPath, format);
+    bool ok = streaming ? run.ConvertDetected(detected, sourcePath, destinationPath, format)
+                        : run.ConvertOne(sourcePath, destinationPath, format);
     outcome.warned = outcome.warned || run.Warnings() > 0;
     if (destination == kStandardStream) {
         if (!streaming && !CopyToStandardOutput(destinationPath)) {

@@ -97,10 +97,17 @@ bool InputFile::Open(const std::string& path) {
         return true;
     }
     int64_t size = 0;
-    fd_ = OpenRegularFile(path, &size);
-    if (fd_ < 0) {
+    const int fd = OpenRegularFile(path, &size);
+    if (fd < 0) {
         return false;
     }
+    Open(fd, size);
+    return true;
+}
+
+void InputFile::Open(int fd, int64_t size) {
+    Close();
+    fd_ = fd;
     // Small files get a small buffer, kept for the next file that fits; a
     // large one goes with its file (Close). Left uninitialised: only bytes the
     // file filled in are handed out.
@@ -111,7 +118,6 @@ bool InputFile::Open(const std::string& path) {
         buffer_ = std::make_unique_for_overwrite<uint8_t[]>(wanted);
         bufferCapacity_ = wanted;
     }
-    return true;
 }
 
 void InputFile::Close() {

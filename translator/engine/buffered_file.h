@@ -46,6 +46,8 @@ public:
 
     // "-" opens StandardInput::Active(), when there is one.
     bool Open(const std::string& path);
+    // Reads the regular file open on fd, of size bytes, and closes it with itself.
+    void Open(int fd, int64_t size);
     void Close();
     bool IsOpen() const { return fd_ >= 0 || stream_ != nullptr; }
     // Whether the input is standard input, read front to back.

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <utility>
 
 #include "standard_streams.h"
 
@@ -32,7 +33,6 @@ bool StartsWith(const uint8_t* head, size_t length, const uint8_t (&magic)[N]) {
     return length >= N && memcmp(head, magic, N) == 0;
 }
 
-// Opens a regular file only: a FIFO or device would block or never end.
 ssize_t ReadAt(int fd, uint8_t* buffer, size_t n, int64_t offset) {
     for (;;) {
         const ssize_t got = ::pread(fd, buffer, n, offset);
@@ -94,15 +94,13 @@ bool DecompressingInput::Open(const std::string& path) {
         Close();
         return false;
     }
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    stream_ = nullptr;
-    if (!plain_.Open(path)) {
-        return false;
-    }
     compression_ = COMPRESSION_NONE;
+    if (stream_ != nullptr) {
+        stream_ = nullptr;
+        return plain_.Open(path);
+    }
+    // The plain reader takes the descriptor over: the file is opened once.
+    plain_.Open(std::exchange(fd_, -1), storedSize_);
     return true;
 }
 

@@ -135,6 +135,7 @@ bool TraceReader::ConvertOpened(TraceWriter& writer) {
     writer.Checkpoint();
     const int64_t max = writer.MaxFrames();
     fcsKept_ = writer.KeepsEthernetFcs();
+    const bool holdsEmptyFrames = writer.HoldsEmptyFrames();
     bool ok = true;
     bool canceled = false;
     for (;;) {
@@ -154,7 +155,7 @@ bool TraceReader::ConvertOpened(TraceWriter& writer) {
         }
         bool inRange = options.convertall || (options.convertfrom <= info.framesRead &&
                                               info.framesRead <= options.convertto);
-        if (inRange && !frame.nonData && frame.capturedLength == 0 && !writer.HoldsEmptyFrames()) {
+        if (inRange && !frame.nonData && frame.capturedLength == 0 && !holdsEmptyFrames) {
             ++info.emptyFramesLeftOut;
         } else if (inRange && !frame.nonData) {
             ok = writer.WriteFrame(info, frame);
