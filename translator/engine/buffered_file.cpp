@@ -1,11 +1,21 @@
 #include "buffered_file.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "standard_streams.h"
 
@@ -18,11 +28,116 @@ constexpr size_t kSmallInputBufferSize = 64 * 1024;
 constexpr size_t kOutputBufferSize = 4 * 1024 * 1024;
 constexpr size_t kFlushThreshold = 1024 * 1024;
 
+// Read-ahead only pays for itself past a few blocks.
+constexpr int64_t kSmallestOverlappedInput = 4 * static_cast<int64_t>(kInputBufferSize);
+
 // This thread's held source; a folder run's threads each hold their own.
 thread_local std::string heldPath;
 thread_local int heldFd = -1;
 
+std::atomic<bool> overlappedTransfers{[] {
+    const char* setting = std::getenv("TRANSLATOR_OVERLAP");
+    return setting == nullptr || std::strcmp(setting, "0") != 0;
+}()};
+
+ssize_t ReadWhole(int fd, uint8_t* buffer, size_t n, int64_t position) {
+    for (;;) {
+        const ssize_t got = ::pread(fd, buffer, n, position);
+        if (got >= 0 || errno != EINTR) {
+            return got;
+        }
+    }
+}
+
 }  // namespace
+
+bool OverlappedTransfers() {
+    return overlappedTransfers.load(std::memory_order_relaxed);
+}
+
+void SetOverlappedTransfers(bool on) {
+    overlappedTransfers.store(on, std::memory_order_relaxed);
+}
+
+// A thread that carries out one transfer of a file at a time while the
+// conversion goes on. Signals stay with the conversion's thread, so a
+// cancel is seen where it is today and a transfer is never interrupted.
+class BackgroundTransfer {
+public:
+    BackgroundTransfer() {
+        sigset_t all, previous;
+        sigfillset(&all);
+        pthread_sigmask(SIG_SETMASK, &all, &previous);
+        try {
+            thread_ = std::thread([this] { Run(); });
+        } catch (const std::system_error&) {
+            pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+            throw;
+        }
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    }
+
+    ~BackgroundTransfer() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+    BackgroundTransfer(const BackgroundTransfer&) = delete;
+    BackgroundTransfer& operator=(const BackgroundTransfer&) = delete;
+
+    // Only after the transfer before it has been waited for.
+    void Start(std::function<void()> transfer) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            transfer_ = std::move(transfer);
+            busy_ = true;
+        }
+        changed_.notify_all();
+    }
+
+    void Wait() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return !busy_; });
+    }
+
+    // A thread, or nullptr when the system will not give one: the file is
+    // then read or written the plain way.
+    static std::unique_ptr<BackgroundTransfer> Make() {
+        try {
+            return std::make_unique<BackgroundTransfer>();
+        } catch (const std::system_error&) {
+            return nullptr;
+        }
+    }
+
+private:
+    void Run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return busy_ || stopping_; });
+            if (!busy_) {
+                return;
+            }
+            std::function<void()> transfer = std::move(transfer_);
+            lock.unlock();
+            transfer();
+            lock.lock();
+            busy_ = false;
+            changed_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::function<void()> transfer_;
+    bool busy_ = false;
+    bool stopping_ = false;
+    std::thread thread_;
+};
 
 int HeldSource::Hold(const std::string& path) {
     Release();
@@ -81,6 +196,8 @@ int OpenRegularFile(const std::string& path, int64_t* size) {
     return fd;
 }
 
+InputFile::InputFile() = default;
+
 InputFile::~InputFile() {
     Close();
 }
@@ -108,6 +225,7 @@ bool InputFile::Open(const std::string& path) {
 void InputFile::Open(int fd, int64_t size) {
     Close();
     fd_ = fd;
+    size_ = size;
     // Small files get a small buffer, kept for the next file that fits; a
     // large one goes with its file (Close). Left uninitialised: only bytes the
     // file filled in are handed out.
@@ -121,13 +239,18 @@ void InputFile::Open(int fd, int64_t size) {
 }
 
 void InputFile::Close() {
+    DropReadAhead();
+    transfer_.reset();
+    ahead_.reset();
     if (fd_ >= 0) {
         ::close(fd_);
     }
     fd_ = -1;
+    size_ = 0;
     stream_ = nullptr;
     bufferLength_ = bufferPos_ = 0;
     bufferStart_ = 0;
+    fills_ = 0;
     // Detection opens a file with every reader until one knows it: each would
     // otherwise hold a filled megabyte for the rest of the run.
     if (bufferCapacity_ > kSmallInputBufferSize) {
@@ -137,19 +260,69 @@ void InputFile::Close() {
 }
 
 bool InputFile::Fill() {
-    bufferStart_ += static_cast<int64_t>(bufferLength_);
+    const int64_t position = bufferStart_ + static_cast<int64_t>(bufferLength_);
+    bufferStart_ = position;
     bufferLength_ = bufferPos_ = 0;
-    for (;;) {
-        ssize_t got = ReadAt(buffer_.get(), bufferCapacity_, bufferStart_);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            return false;
-        }
-        bufferLength_ = static_cast<size_t>(got);
-        return true;
+    ssize_t got = 0;
+    if (TakeReadAhead(position, &got)) {
+        bufferStart_ = aheadStart_;
+        bufferPos_ = static_cast<size_t>(position - aheadStart_);
+    } else {
+        do {
+            got = ReadAt(buffer_.get(), bufferCapacity_, position);
+        } while (got < 0 && errno == EINTR);
     }
+    if (got <= 0) {
+        return false;
+    }
+    bufferLength_ = static_cast<size_t>(got);
+    ++fills_;
+    ReadAhead();
+    return true;
+}
+
+void InputFile::ReadAhead() {
+    const int64_t next = bufferStart_ + static_cast<int64_t>(bufferLength_);
+    // Detection's probes, small files and a reader that jumps about read the plain way.
+    if (stream_ != nullptr || fills_ < 2 || size_ < kSmallestOverlappedInput || next >= size_ ||
+        bufferLength_ < bufferCapacity_ || !OverlappedTransfers()) {
+        return;
+    }
+    if (!transfer_) {
+        transfer_ = BackgroundTransfer::Make();
+        if (!transfer_) {
+            return;
+        }
+        ahead_ = std::make_unique_for_overwrite<uint8_t[]>(bufferCapacity_);
+    }
+    aheadPending_ = true;
+    aheadStart_ = next;
+    transfer_->Start([this, fd = fd_, block = ahead_.get(), size = bufferCapacity_, next] {
+        aheadGot_ = ReadWhole(fd, block, size, next);
+        aheadError_ = errno;
+    });
+}
+
+void InputFile::DropReadAhead() {
+    if (aheadPending_) {
+        transfer_->Wait();
+        aheadPending_ = false;
+    }
+}
+
+bool InputFile::TakeReadAhead(int64_t position, ssize_t* got) {
+    if (!aheadPending_) {
+        return false;
+    }
+    DropReadAhead();
+    // A failed read is made again here, so that it fails as it would have
+    // without reading ahead.
+    if (aheadGot_ <= 0 || position < aheadStart_ || position >= aheadStart_ + aheadGot_) {
+        return false;
+    }
+    std::swap(buffer_, ahead_);
+    *got = aheadGot_;
+    return true;
 }
 
 ssize_t InputFile::ReadAt(void* buffer, size_t n, int64_t position) {
@@ -166,6 +339,8 @@ bool InputFile::Read(void* buffer, size_t n) {
         if (bufferPos_ == bufferLength_) {
             // Large blocks go straight to the caller's buffer.
             if (n >= bufferCapacity_) {
+                DropReadAhead();
+                fills_ = 0;
                 bufferStart_ += static_cast<int64_t>(bufferLength_);
                 bufferLength_ = bufferPos_ = 0;
                 ssize_t got = ReadAt(out, n, bufferStart_);
@@ -205,6 +380,11 @@ bool InputFile::Seek(int64_t position) {
         bufferPos_ = static_cast<size_t>(position - bufferStart_);
         return true;
     }
+    // A skip into the next block keeps reading ahead; a jump starts over.
+    const int64_t end = bufferStart_ + static_cast<int64_t>(bufferLength_);
+    if (position < end || position >= end + static_cast<int64_t>(bufferCapacity_)) {
+        fills_ = 0;
+    }
     bufferStart_ = position;
     bufferLength_ = bufferPos_ = 0;
     return true;
@@ -217,6 +397,8 @@ int64_t InputFile::Size() const {
     }
     return st.st_size;
 }
+
+OutputFile::OutputFile() = default;
 
 OutputFile::~OutputFile() {
     Close();
@@ -239,6 +421,13 @@ bool OutputFile::Create(const std::string& path) {
     pending_ = 0;
     position_ = 0;
     failed_ = false;
+    struct stat st {};
+    writesBehind_ =
+        !standardOutput_ && OverlappedTransfers() && fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
+    struct rlimit limit {};
+    sizeLimit_ = getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
+                     ? static_cast<int64_t>(limit.rlim_cur)
+                     : -1;
     return true;
 }
 
@@ -247,6 +436,10 @@ bool OutputFile::Close() {
         return true;
     }
     bool ok = Commit();
+    // A write that failed behind leaves nothing in flight either.
+    Drain();
+    transfer_.reset();
+    behind_.reset();
     if (::close(fd_) != 0) {
         ok = false;
     }
@@ -280,7 +473,7 @@ bool OutputFile::WriteThrough(const uint8_t* data, size_t n) {
 }
 
 bool OutputFile::Commit() {
-    if (fd_ < 0 || failed_) {
+    if (!Drain()) {
         return false;
     }
     if (pending_ > 0) {
@@ -294,7 +487,76 @@ bool OutputFile::Commit() {
 }
 
 bool OutputFile::Flush() {
-    return pending_ >= kFlushThreshold ? Commit() : !failed_ && fd_ >= 0;
+    if (pending_ < kFlushThreshold) {
+        return !failed_ && fd_ >= 0;
+    }
+    return writesBehind_ ? WriteBehind() : Commit();
+}
+
+bool OutputFile::WriteBehind() {
+    if (!Drain()) {
+        return false;
+    }
+    const int64_t end = position_ + static_cast<int64_t>(pending_);
+    // Reserving the blocks first makes a full disk or a quota fail here, at
+    // this frame, with the bytes written up to where the disk filled.
+    if (sizeLimit_ >= 0 && end > sizeLimit_) {
+        return Commit();
+    }
+    if (::fallocate(fd_, FALLOC_FL_KEEP_SIZE, position_, static_cast<off_t>(pending_)) != 0) {
+        if (errno == EOPNOTSUPP || errno == ENOSYS) {
+            writesBehind_ = false;
+        }
+        return Commit();
+    }
+    if (!transfer_) {
+        transfer_ = BackgroundTransfer::Make();
+        if (!transfer_) {
+            writesBehind_ = false;
+            return Commit();
+        }
+        behind_ = std::make_unique_for_overwrite<uint8_t[]>(kOutputBufferSize);
+    }
+    std::swap(buffer_, behind_);
+    inFlight_ = pending_;
+    position_ = end;
+    pending_ = 0;
+    transfer_->Start([this, fd = fd_, block = behind_.get(), n = inFlight_,
+                      at = end - static_cast<int64_t>(inFlight_)] {
+        behindFailedAt_ = -1;
+        size_t done = 0;
+        while (done < n) {
+            const ssize_t wrote = ::write(fd, block + done, n - done);
+            if (wrote < 0 && errno == EINTR) {
+                continue;
+            }
+            if (wrote < 0) {
+                behindFailedAt_ = at + static_cast<int64_t>(done);
+                behindError_ = errno;
+                return;
+            }
+            done += static_cast<size_t>(wrote);
+        }
+    });
+    return true;
+}
+
+bool OutputFile::Drain() {
+    if (fd_ < 0 || failed_) {
+        return false;
+    }
+    if (inFlight_ == 0) {
+        return true;
+    }
+    transfer_->Wait();
+    inFlight_ = 0;
+    if (behindFailedAt_ >= 0) {
+        failed_ = true;
+        failedAt_ = behindFailedAt_;
+        errno = behindError_;
+        return false;
+    }
+    return true;
 }
 
 bool OutputFile::Write(const void* data, size_t n) {
@@ -332,6 +594,7 @@ bool OutputFile::WriteZeros(size_t n) {
 }
 
 bool OutputFile::CutBack(int64_t position) {
+    Drain();
     if (fd_ < 0 || position < 0 || position > Kept()) {
         return false;
     }

@@ -10,6 +10,14 @@
 namespace translator {
 
 class StandardInput;
+class BackgroundTransfer;
+
+// Whether large regular files are read ahead and written behind by a second
+// thread while the conversion works on the bytes in between. On by default;
+// the environment variable TRANSLATOR_OVERLAP=0 turns it off, and a folder
+// run whose jobs already fill every core turns it off for itself.
+bool OverlappedTransfers();
+void SetOverlappedTransfers(bool on);
 
 // The source file of the detection or conversion under way on this thread,
 // opened once: probes and the conversion that open the same path read it
@@ -39,7 +47,7 @@ int OpenRegularFile(const std::string& path, int64_t* size = nullptr);
 // either filled whole or fails.
 class InputFile {
 public:
-    InputFile() = default;
+    InputFile();
     ~InputFile();
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
@@ -63,21 +71,39 @@ public:
 private:
     bool Fill();
     ssize_t ReadAt(void* buffer, size_t n, int64_t position);
+    // Starts reading the block after the buffer into the spare buffer.
+    void ReadAhead();
+    // Waits for the block being read ahead; true when it holds position, and
+    // then it is the buffer, with its length in *got.
+    bool TakeReadAhead(int64_t position, ssize_t* got);
+    void DropReadAhead();
 
     int fd_ = -1;
+    int64_t size_ = 0;
     StandardInput* stream_ = nullptr;
     std::unique_ptr<uint8_t[]> buffer_;
     size_t bufferCapacity_ = 0;
     size_t bufferLength_ = 0;  // valid bytes in buffer_
     size_t bufferPos_ = 0;     // next byte to hand out
     int64_t bufferStart_ = 0;  // file position of buffer_[0]
+    int fills_ = 0;            // blocks read since the open or the last seek
+
+    // Read-ahead: the block at aheadStart_ goes into ahead_ while the
+    // conversion works on buffer_; aheadGot_ and aheadError_ are the result
+    // of its pread, valid once the transfer has been waited for.
+    std::unique_ptr<BackgroundTransfer> transfer_;
+    std::unique_ptr<uint8_t[]> ahead_;
+    bool aheadPending_ = false;
+    int64_t aheadStart_ = 0;
+    ssize_t aheadGot_ = 0;
+    int aheadError_ = 0;
 };
 
 // Buffered binary output with 64-bit positions. Bytes collect in memory and
 // reach the operating system in large blocks; Flush decides when.
 class OutputFile {
 public:
-    OutputFile() = default;
+    OutputFile();
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -103,7 +129,9 @@ public:
     int64_t Tell() const { return position_ + static_cast<int64_t>(pending_); }
     // Bytes from the start that have reached the system; after a failed
     // write, those before the failure.
-    int64_t Committed() const { return failed_ ? failedAt_ : position_; }
+    int64_t Committed() const {
+        return failed_ ? failedAt_ : position_ - static_cast<int64_t>(inFlight_);
+    }
     // Bytes from the start that the file keeps: all written so far, or after
     // a failed write only those before the failure.
     int64_t Kept() const { return failed_ ? failedAt_ : Tell(); }
@@ -116,6 +144,12 @@ private:
     // Writes n bytes at the system's file position; a failure marks the file
     // failed at the first byte that did not reach it.
     bool WriteThrough(const uint8_t* data, size_t n);
+    // Hands the buffer to the background thread once the disk has room for
+    // it reserved; otherwise writes it here, as a failure must be met at
+    // the frame that filled the buffer.
+    bool WriteBehind();
+    // Waits for the block being written behind and takes its result.
+    bool Drain();
 
     int fd_ = -1;
     bool standardOutput_ = false;
@@ -124,6 +158,17 @@ private:
     int64_t position_ = 0;  // file position of buffer_[0]
     bool failed_ = false;   // a write to the system failed; later writes fail too
     int64_t failedAt_ = 0;  // with failed_: the first position not written
+
+    // Write-behind: the inFlight_ bytes before position_ are being written
+    // from behind_ by the background thread; behindFailedAt_ is where that
+    // write stopped short (-1: it did not), valid once waited for.
+    std::unique_ptr<BackgroundTransfer> transfer_;
+    std::unique_ptr<uint8_t[]> behind_;
+    bool writesBehind_ = false;
+    size_t inFlight_ = 0;
+    int64_t behindFailedAt_ = -1;
+    int behindError_ = 0;
+    int64_t sizeLimit_ = -1;  // the process's file size limit, -1 for none
 };
 
 }  // namespace translator
