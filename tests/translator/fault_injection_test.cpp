@@ -61,14 +61,20 @@ bool CanMountPrivateTmpfs(const std::string& mountPoint, std::string* output) {
     return status == 0;
 }
 
+// The program as a shell command, reading ahead and writing behind or not.
+std::string Translator(bool overlapped) {
+    return std::string("TRANSLATOR_OVERLAP=") + (overlapped ? "1 " : "0 ") + TRANSLATOR_BIN_DIR +
+           "/translator";
+}
+
 // Runs the console translator with its destination on a tmpfs of the given
 // size, mounted in a private mount namespace, and copies what it wrote to
 // kept; the translator's output.
 std::string ConvertOntoSmallDisk(const std::string& source, const std::string& mountPoint,
                                  size_t diskBytes, const std::string& code, const std::string& kept,
-                                 int* status) {
-    const std::string run = std::string(TRANSLATOR_BIN_DIR) + "/translator " + source + " " +
-                            mountPoint + "/out " + code;
+                                 bool overlapped, int* status) {
+    const std::string run =
+        Translator(overlapped) + " " + source + " " + mountPoint + "/out " + code;
     return RunCommand("unshare -rm sh -c '" + MountTmpfs(mountPoint, diskBytes) + " && " + run +
                           "; s=$?; cp " + mountPoint + "/out " + kept + "; exit $s' 2>&1",
                       status);
@@ -80,16 +86,73 @@ int64_t FramesWrittenIn(const std::string& report) {
     return at == std::string::npos ? -1 : std::stoll(report.substr(at + label.size()));
 }
 
-TEST(FaultInjection, NearlyFullDiskFailsEveryWriterAndFinishesWhatFits) {
-    TempDir dir;
-    // Larger than the writers' 4 MiB buffer, so the disk fills both while
-    // frames are written and at the final flush and header patch.
+// About 6 MB: larger than the writers' 4 MiB buffer, so a disk fills both
+// while frames are written and at the final flush and header patch, and
+// large enough to be read ahead and written behind.
+std::string WriteLargeSource(const TempDir& dir) {
     std::vector<PcapRecord> records;
     for (uint32_t i = 0; i < 6000; ++i) {
         records.push_back({1000000000 + i, i * 100, RampFrame(1000, static_cast<uint8_t>(i))});
     }
     const std::string source = dir.file("large.pcap");
     WriteFile(source, PcapFile(0xa1b2c3d4, false, 1, records).data());
+    return source;
+}
+
+bool WritesItsOwnFile(TranslatorEngine& engine, int format) {
+    return dynamic_cast<FileTraceWriter*>(engine.WriterOf(format)) != nullptr;
+}
+
+TEST(FaultInjection, ReadingAheadAndWritingBehindChangeNoByteOrMessage) {
+    TempDir dir;
+    const std::string source = WriteLargeSource(dir);
+    Conversion c;
+    DetectResult* detected = c.engine.Detect(source);
+    ASSERT_NE(detected, nullptr);
+    const std::vector<int> targets = detected->targets;
+    for (int format : targets) {
+        if (!WritesItsOwnFile(c.engine, format)) {
+            continue;
+        }
+        std::vector<uint8_t> output[2];
+        std::string messages[2];
+        for (bool overlapped : {false, true}) {
+            SetOverlappedTransfers(overlapped);
+            EXPECT_TRUE(c.Convert(source, format)) << FormatCode(format);
+            output[overlapped] = c.Output();
+            messages[overlapped] = c.quiet.Messages() != nullptr ? c.quiet.Messages() : "";
+        }
+        EXPECT_EQ(output[0], output[1]) << FormatCode(format);
+        EXPECT_EQ(messages[0], messages[1]) << FormatCode(format);
+    }
+    SetOverlappedTransfers(true);
+}
+
+TEST(FaultInjection, AFailingReadIsMetAtTheSameFrameWhenReadAhead) {
+    TempDir dir;
+    const std::string source = WriteLargeSource(dir);
+    std::string report[2];
+    std::vector<uint8_t> output[2];
+    for (bool overlapped : {false, true}) {
+        const std::string destination = dir.file(overlapped ? "ahead.snoop" : "plain.snoop");
+        int status = 0;
+        report[overlapped] = RunCommand(
+            "ASAN_OPTIONS=verify_asan_link_order=0 FAULT_READ_OFFSET=4700000 LD_PRELOAD=" +
+                std::string(READ_FAULT_SHIM) + " " + Translator(overlapped) + " " + source + " " +
+                destination + " SO",
+            &status);
+        report[overlapped].erase(report[overlapped].find(destination), destination.size());
+        output[overlapped] = ReadFile(destination);
+        EXPECT_EQ(FramesWrittenIn(report[overlapped]), FramesReadBack(destination));
+    }
+    EXPECT_LT(FramesWrittenIn(report[0]), 6000) << report[0];
+    EXPECT_EQ(report[0], report[1]);
+    EXPECT_EQ(output[0], output[1]);
+}
+
+TEST(FaultInjection, NearlyFullDiskFailsEveryWriterAndFinishesWhatFits) {
+    TempDir dir;
+    const std::string source = WriteLargeSource(dir);
     const std::string mountPoint = dir.file("disk");
     ASSERT_EQ(mkdir(mountPoint.c_str(), 0700), 0);
     std::string probe;
@@ -104,14 +167,20 @@ TEST(FaultInjection, NearlyFullDiskFailsEveryWriterAndFinishesWhatFits) {
     const std::vector<int> targets = detected->targets;
     for (int format : targets) {
         const std::string code = FormatCode(format);
-        const bool ownFile = dynamic_cast<FileTraceWriter*>(c.engine.WriterOf(format)) != nullptr;
+        const bool ownFile = WritesItsOwnFile(c.engine, format);
         ASSERT_TRUE(c.Convert(source, format)) << code;
         const size_t fullSize = ReadFile(c.dir.file("out")).size();
         for (size_t disk : {size_t{64} << 10, (fullSize & ~size_t{4095}) - 4096}) {
             int status = 0;
             const std::string kept = dir.file("kept");
+            // Writing behind meets the full disk at the same frame.
+            const std::string plain =
+                ConvertOntoSmallDisk(source, mountPoint, disk, code, kept, false, &status);
+            const auto plainBytes = ReadFile(kept);
             const std::string output =
-                ConvertOntoSmallDisk(source, mountPoint, disk, code, kept, &status);
+                ConvertOntoSmallDisk(source, mountPoint, disk, code, kept, true, &status);
+            EXPECT_EQ(output, plain) << code << " on " << disk << " bytes";
+            EXPECT_EQ(ReadFile(kept), plainBytes) << code << " on " << disk << " bytes";
             EXPECT_EQ(status, 255) << code << " on " << disk << " bytes: " << output;
             EXPECT_NE(output.find("Error"), std::string::npos)
                 << code << " on " << disk << " bytes: " << output;

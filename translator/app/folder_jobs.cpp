@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/buffered_file.h"
 #include "engine/trace_info.h"
 
 namespace translator {
@@ -134,7 +135,25 @@ int DefaultJobs() {
     return cores > 0 ? static_cast<int>(std::min<unsigned>(cores, kMaxJobs)) : 1;
 }
 
+// Files converted side by side already keep every core busy, so each
+// conversion reads and writes on its own thread while the run lasts.
+class PlainTransfersWhileBusy {
+public:
+    explicit PlainTransfersWhileBusy(int jobs) : before_(OverlappedTransfers()) {
+        if (jobs >= DefaultJobs()) {
+            SetOverlappedTransfers(false);
+        }
+    }
+    ~PlainTransfersWhileBusy() { SetOverlappedTransfers(before_); }
+    PlainTransfersWhileBusy(const PlainTransfersWhileBusy&) = delete;
+    PlainTransfersWhileBusy& operator=(const PlainTransfersWhileBusy&) = delete;
+
+private:
+    const bool before_;
+};
+
 FolderTotals ConvertFolderInJobs(ConversionRun& run, const FolderPlan& plan, int jobs) {
+    const PlainTransfersWhileBusy plainTransfers(jobs);
     ProgressSink& console = run.Engine().Sink();
     DestinationNames names(plan, [&run, &plan](const std::string& name) {
         return run.DestinationName(name, plan.format);
