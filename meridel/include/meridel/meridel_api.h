@@ -10,6 +10,21 @@
 
 #define MERIDEL_EXPORT __attribute__((visibility("default")))
 
+// The library gives its exports the version MERIDEL_1. A program that links
+// libMeridelDLL.so and libVantorConverter.so together asks for the two shared
+// names by version, so each call reaches its own library. Such a program
+// links with gold or lld (-fuse-ld=gold): GNU ld 2.40 binds both versions of
+// a name to one library, or reports one of them undefined. Code that defines
+// the exports (the library, a stand-in for it, or a program linking its objects)
+// defines MERIDEL_DEFINES_EXPORTS.
+#if defined(__GNUC__) && defined(__ELF__) && !defined(MERIDEL_DEFINES_EXPORTS)
+#define MERIDEL_VERSIONED(name) __asm__("MERIDEL_1_" #name)
+__asm__(".symver MERIDEL_1_ReadFramesFromFile, ReadFramesFromFile@MERIDEL_1");
+__asm__(".symver MERIDEL_1_AddFrameToFile, AddFrameToFile@MERIDEL_1");
+#else
+#define MERIDEL_VERSIONED(name)
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -38,7 +53,7 @@ MERIDEL_EXPORT CaptureFileHandle* CreateMeridelFile(const char* path, uint32_t e
                                                     FileConfigInfo* info);
 // 1 when the record was added, 0 otherwise.
 MERIDEL_EXPORT int32_t AddFrameToFile(CaptureFileHandle* handle, const uint8_t* data,
-                                      uint32_t length);
+                                      uint32_t length) MERIDEL_VERSIONED(AddFrameToFile);
 // 0, or -1 on failure.
 MERIDEL_EXPORT int32_t UpdateBasicConfig(CaptureFileHandle* handle, FileConfigInfo* info);
 // Records added (0 for opened files), or -1 on failure.
@@ -47,7 +62,8 @@ MERIDEL_EXPORT CaptureFileHandle* OpenMeridelFile(const char* path, uint32_t* re
                                                   FileConfigInfo* info);
 // Block `block` as stored; its record count in *recordCount. Released with FreeMeridelBuffer.
 MERIDEL_EXPORT uint8_t* ReadFramesFromFile(CaptureFileHandle* handle, uint32_t block,
-                                           uint32_t* recordCount);
+                                           uint32_t* recordCount)
+    MERIDEL_VERSIONED(ReadFramesFromFile);
 // Releases a block or extension copy handed out by the library; null is ignored.
 MERIDEL_EXPORT void FreeMeridelBuffer(void* buffer);
 // Byte size of a buffer handed out by the library, so that a caller never
