@@ -273,12 +273,13 @@ int RunFolder(TranslatorEngine& engine, const ConsoleArguments& arguments, int f
     const FolderTotals totals = jobs > 1 && converted.size() > 1
                                     ? ConvertFolderInJobs(run, plan, jobs)
                                     : run.ConvertFolder(plan);
-    // Files a cancel kept from being begun have their lines too.
-    FileOutcome notBegun;
-    notBegun.kind = FileOutcome::kCanceled;
-    for (size_t begun = report.json != nullptr ? report.json->Lines() : converted.size();
-         begun < converted.size(); ++begun) {
-        report.json->Write(EntryPath(plan, converted[begun]), notBegun, {});
+    if (report.json != nullptr) {
+        // Files a cancel kept from being begun have their lines too.
+        FileOutcome notBegun;
+        notBegun.kind = FileOutcome::kCanceled;
+        for (size_t begun = report.json->Lines(); begun < converted.size(); ++begun) {
+            report.json->Write(EntryPath(plan, converted[begun]), notBegun, {});
+        }
     }
     outcome.warned = outcome.warned || run.Warnings() > 0;
     return outcome.Status(totals.converted == totals.files);
