@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <utility>
 
 #include "engine/format_table.h"
@@ -47,6 +48,16 @@ __attribute__((format(printf, 1, 2))) std::string Printf(const char* format, ...
     return text;
 }
 
+// name without a trailing counter (".2"), as a renamed destination has one.
+std::string WithoutCounter(const std::string& name) {
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot + 1 == name.size() ||
+        name.find_first_not_of("0123456789", dot + 1) != std::string::npos) {
+        return name;
+    }
+    return name.substr(0, dot);
+}
+
 }  // namespace
 
 std::vector<size_t> FolderPlan::Converted() const {
@@ -66,17 +77,55 @@ DestinationNames::DestinationNames(const FolderPlan& plan, FirstUse firstUse,
             sources_.emplace(st.st_dev, st.st_ino);
         }
     }
-    // Only the entries before the shard's last one can change its names.
+    // Only the entries before the shard's last one can change its names, and
+    // only those whose names may meet another's.
     const std::vector<size_t> converted = plan.Converted();
     const size_t end = converted.empty() ? 0 : converted.back();
-    for (size_t index = 0; index < end; ++index) {
-        if (!plan.shard.Holds(index)) {
-            writesElsewhere_[index] = writesElsewhere(index);
+    if (plan.shard.count > 1) {
+        const std::vector<bool> meets = NamesThatMayMeet();
+        for (size_t index = 0; index < end; ++index) {
+            if (!plan.shard.Holds(index) && meets[index]) {
+                writesElsewhere_[index] = writesElsewhere(index);
+            }
         }
     }
     while (next_ < end && !plan.shard.Holds(next_)) {
         Name(writesElsewhere_[next_]);
     }
+}
+
+std::vector<bool> DestinationNames::NamesThatMayMeet() const {
+    // Every name an entry may get is its first-use name, or its own name with
+    // a counter and the suffix; names compare as their roots without either.
+    const std::string suffix = FormatSuffix(plan_.format);
+    std::vector<std::set<std::string>> roots;
+    std::map<std::string, int> entriesOfRoot;
+    for (const std::string& entry : plan_.entries) {
+        const size_t slash = entry.rfind('/');
+        const std::string folder = slash == std::string::npos ? "" : entry.substr(0, slash + 1);
+        const std::string name = entry.substr(folder.size());
+        std::string firstUse = firstUse_(name);
+        if (firstUse.size() > suffix.size() &&
+            firstUse.compare(firstUse.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            firstUse.resize(firstUse.size() - suffix.size());
+        }
+        std::set<std::string> own;
+        for (const std::string& root : {name, firstUse}) {
+            own.insert(folder + root);
+            own.insert(folder + WithoutCounter(root));
+        }
+        for (const std::string& root : own) {
+            ++entriesOfRoot[root];
+        }
+        roots.push_back(std::move(own));
+    }
+    std::vector<bool> meets;
+    for (const std::set<std::string>& own : roots) {
+        meets.push_back(std::any_of(own.begin(), own.end(), [&](const std::string& root) {
+            return entriesOfRoot[root] > 1;
+        }));
+    }
+    return meets;
 }
 
 bool DestinationNames::Taken(const std::string& relative) const {

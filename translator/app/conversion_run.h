@@ -71,6 +71,9 @@ public:
     Choice Choose(size_t index, bool writes);
 
 private:
+    // Whether some name each entry may get could also be another entry's;
+    // the names of an entry for which it is not never decide another's.
+    std::vector<bool> NamesThatMayMeet() const;
     bool Taken(const std::string& relative) const;
     // Names entry next_ and moves on past the entries outside the shard.
     Choice Name(bool writes);
