@@ -41,7 +41,8 @@ bool ParseShard(const std::string& value, ConsoleArguments* arguments) {
     return true;
 }
 
-// Standard output carries the run's own report, or the capture.
+// A file to write the lines to; not "-", as standard output carries the run's
+// own report, or the capture.
 bool ParseReportFile(const std::string& value, ConsoleArguments* arguments) {
     if (value.empty() || value == "-") {
         return false;
