@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <utility>
 
 #include "engine/format_table.h"
@@ -47,16 +48,84 @@ __attribute__((format(printf, 1, 2))) std::string Printf(const char* format, ...
     return text;
 }
 
+// name without a trailing counter (".2"), as a renamed destination has one.
+std::string WithoutCounter(const std::string& name) {
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot + 1 == name.size() ||
+        name.find_first_not_of("0123456789", dot + 1) != std::string::npos) {
+        return name;
+    }
+    return name.substr(0, dot);
+}
+
 }  // namespace
 
-DestinationNames::DestinationNames(const FolderPlan& plan, FirstUse firstUse)
-    : plan_(plan), firstUse_(std::move(firstUse)) {
+std::vector<size_t> FolderPlan::Converted() const {
+    std::vector<size_t> positions;
+    for (size_t position = shard.index; position < entries.size(); position += shard.count) {
+        positions.push_back(position);
+    }
+    return positions;
+}
+
+DestinationNames::DestinationNames(const FolderPlan& plan, FirstUse firstUse,
+                                   WritesElsewhere writesElsewhere)
+    : plan_(plan), firstUse_(std::move(firstUse)), writesElsewhere_(plan.entries.size()) {
     for (const std::string& entry : plan.entries) {
         struct stat st {};
         if (stat(InFolder(plan.source, entry).c_str(), &st) == 0) {
             sources_.emplace(st.st_dev, st.st_ino);
         }
     }
+    // Only the entries before the shard's last one can change its names, and
+    // only those whose names may meet another's.
+    const std::vector<size_t> converted = plan.Converted();
+    const size_t end = converted.empty() ? 0 : converted.back();
+    if (plan.shard.count > 1) {
+        const std::vector<bool> meets = NamesThatMayMeet();
+        for (size_t index = 0; index < end; ++index) {
+            if (!plan.shard.Holds(index) && meets[index]) {
+                writesElsewhere_[index] = writesElsewhere(index);
+            }
+        }
+    }
+    while (next_ < end && !plan.shard.Holds(next_)) {
+        Name(writesElsewhere_[next_]);
+    }
+}
+
+std::vector<bool> DestinationNames::NamesThatMayMeet() const {
+    // Every name an entry may get is its first-use name, or its own name with
+    // a counter and the suffix; names compare as their roots without either.
+    const std::string suffix = FormatSuffix(plan_.format);
+    std::vector<std::set<std::string>> roots;
+    std::map<std::string, int> entriesOfRoot;
+    for (const std::string& entry : plan_.entries) {
+        const size_t slash = entry.rfind('/');
+        const std::string folder = slash == std::string::npos ? "" : entry.substr(0, slash + 1);
+        const std::string name = entry.substr(folder.size());
+        std::string firstUse = firstUse_(name);
+        if (firstUse.size() > suffix.size() &&
+            firstUse.compare(firstUse.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            firstUse.resize(firstUse.size() - suffix.size());
+        }
+        std::set<std::string> own;
+        for (const std::string& root : {name, firstUse}) {
+            own.insert(folder + root);
+            own.insert(folder + WithoutCounter(root));
+        }
+        for (const std::string& root : own) {
+            ++entriesOfRoot[root];
+        }
+        roots.push_back(std::move(own));
+    }
+    std::vector<bool> meets;
+    for (const std::set<std::string>& own : roots) {
+        meets.push_back(std::any_of(own.begin(), own.end(), [&](const std::string& root) {
+            return entriesOfRoot[root] > 1;
+        }));
+    }
+    return meets;
 }
 
 bool DestinationNames::Taken(const std::string& relative) const {
@@ -71,7 +140,17 @@ bool DestinationNames::Taken(const std::string& relative) const {
 DestinationNames::Choice DestinationNames::Choose(size_t index, bool writes) {
     std::unique_lock<std::mutex> lock(mutex_);
     turn_.wait(lock, [&] { return next_ == index; });
-    const std::string& entry = plan_.entries[index];
+    const Choice choice = Name(writes);
+    while (next_ < writesElsewhere_.size() && !plan_.shard.Holds(next_)) {
+        Name(writesElsewhere_[next_]);
+    }
+    lock.unlock();
+    turn_.notify_all();
+    return choice;
+}
+
+DestinationNames::Choice DestinationNames::Name(bool writes) {
+    const std::string& entry = plan_.entries[next_];
     const size_t slash = entry.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : entry.substr(0, slash + 1);
     const std::string name = entry.substr(folder.size());
@@ -93,8 +172,6 @@ DestinationNames::Choice DestinationNames::Choose(size_t index, bool writes) {
         written_.insert(chosen);
     }
     ++next_;
-    lock.unlock();
-    turn_.notify_all();
     return {InFolder(plan_.destination, chosen), note};
 }
 
@@ -129,16 +206,26 @@ std::string EntryPath(const FolderPlan& plan, size_t index) {
     return InFolder(plan.source, plan.entries[index]);
 }
 
+bool ConversionRun::Writes(const DetectResult* detected, int format) const {
+    return detected != nullptr &&
+           (std::find(detected->targets.begin(), detected->targets.end(), format) !=
+                detected->targets.end() ||
+            (detected->info->format == format && Rewrites(*detected, format)));
+}
+
+DestinationNames ConversionRun::Names(const FolderPlan& plan) {
+    return DestinationNames(
+        plan, [this, &plan](const std::string& name) { return DestinationName(name, plan.format); },
+        [this, &plan](size_t index) {
+            return Writes(engine_.Detect(EntryPath(plan, index)), plan.format);
+        });
+}
+
 bool ConversionRun::ConvertEntry(const FolderPlan& plan, size_t index, DestinationNames& names) {
     const std::string source = EntryPath(plan, index);
     NoteFile(source);
     DetectResult* detected = engine_.Detect(source);
-    const bool writes =
-        detected != nullptr &&
-        (std::find(detected->targets.begin(), detected->targets.end(), plan.format) !=
-             detected->targets.end() ||
-         (detected->info->format == plan.format && Rewrites(*detected, plan.format)));
-    const DestinationNames::Choice choice = names.Choose(index, writes);
+    const DestinationNames::Choice choice = names.Choose(index, Writes(detected, plan.format));
     if (!choice.note.empty()) {
         ReportDetail(choice.note);
     }
@@ -147,6 +234,14 @@ bool ConversionRun::ConvertEntry(const FolderPlan& plan, size_t index, Destinati
 
 bool ConversionRun::ConvertDetected(DetectResult* detected, const std::string& source,
                                     const std::string& destination, int format) {
+    FileOutcome outcome;
+    const bool converted = Convert(detected, source, destination, format, outcome);
+    NoteOutcome(outcome);
+    return converted;
+}
+
+bool ConversionRun::Convert(DetectResult* detected, const std::string& source,
+                            const std::string& destination, int format, FileOutcome& outcome) {
     if (detected == nullptr) {
         if (const int error = engine_.DetectError(); error != 0) {
             Reportf("%s cannot be read (%s).\r\n", source.c_str(), strerror(error));
@@ -156,11 +251,24 @@ bool ConversionRun::ConvertDetected(DetectResult* detected, const std::string& s
         return false;
     }
     ReportDetail(FileSummaryText(source, destination, *detected->info));
+    outcome.format = detected->info->format;
     if (!Rewrites(*detected, format)) {
         Reportf("%s is already in %s file format.\r\n", source.c_str(), FormatName(format));
+        outcome.kind = FileOutcome::kSkipped;
         return false;
     }
     const bool converted = engine_.ConvertFile(*detected, destination, format, options_);
+    outcome.frames = detected->info->framesWritten;
+    const bool canceled = engine_.Sink().IsCanceled();
+    // A conversion cut short still finishes its output with the frames it wrote.
+    if (converted || canceled || outcome.frames > 0) {
+        outcome.destination = destination;
+    }
+    if (canceled) {
+        outcome.kind = FileOutcome::kCanceled;
+    } else if (converted) {
+        outcome.kind = FileOutcome::kConverted;
+    }
     if (const int64_t empty = detected->info->emptyFramesLeftOut; empty > 0) {
         Reportf("%" PRId64 " frame%s without captured bytes %s left out.\r\n", empty,
                 empty == 1 ? "" : "s", empty == 1 ? "was" : "were");
@@ -189,11 +297,9 @@ bool ConversionRun::ConvertDetected(DetectResult* detected, const std::string& s
 }
 
 FolderTotals ConversionRun::ConvertFolder(const FolderPlan& plan) {
-    DestinationNames names(plan, [this, &plan](const std::string& name) {
-        return DestinationName(name, plan.format);
-    });
+    DestinationNames names = Names(plan);
     FolderTotals totals;
-    for (size_t index = 0; index < plan.entries.size(); ++index) {
+    for (const size_t index : plan.Converted()) {
         if (engine_.Sink().IsCanceled()) {
             break;
         }

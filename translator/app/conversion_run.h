@@ -22,26 +22,44 @@ struct FolderTotals {
     bool canceled = false;
 };
 
+// The part of a folder's listing one of several runs converts: the entries
+// whose position is index modulo count.
+struct Shard {
+    size_t index = 0;
+    size_t count = 1;
+
+    bool Holds(size_t position) const { return position % count == index; }
+};
+
 // The files of a folder run and where they go. Entries are paths below the
-// source folder ("sub/a.pcap"), in listing order.
+// source folder ("sub/a.pcap"), in listing order; the run converts those of
+// its shard.
 struct FolderPlan {
     std::string source;
     std::string destination;
     std::vector<std::string> entries;
     int format = 0;
+    Shard shard;
+
+    // The positions of the entries the run converts, in listing order.
+    std::vector<size_t> Converted() const;
 };
 
 // The destination names of a folder run, decided in listing order whatever
 // order the entries are converted in. A name's first use keeps it; a name
 // already written in this run, or one that is a source of the run, gives
 // way to the entry's whole name with the format's suffix, then with a
-// counter before the suffix.
+// counter before the suffix. Entries outside the plan's shard take part as
+// they would in the whole run, so every shard names its files alike.
 class DestinationNames {
 public:
     // The destination name of an entry's file name at its first use.
     using FirstUse = std::function<std::string(const std::string& name)>;
+    // Whether the conversion of an entry outside the shard would create its
+    // destination.
+    using WritesElsewhere = std::function<bool(size_t index)>;
 
-    DestinationNames(const FolderPlan& plan, FirstUse firstUse);
+    DestinationNames(const FolderPlan& plan, FirstUse firstUse, WritesElsewhere writesElsewhere);
 
     struct Choice {
         std::string path;
@@ -53,15 +71,30 @@ public:
     Choice Choose(size_t index, bool writes);
 
 private:
+    // Whether some name each entry may get could also be another entry's;
+    // the names of an entry for which it is not never decide another's.
+    std::vector<bool> NamesThatMayMeet() const;
     bool Taken(const std::string& relative) const;
+    // Names entry next_ and moves on past the entries outside the shard.
+    Choice Name(bool writes);
 
     const FolderPlan& plan_;
     FirstUse firstUse_;
+    std::vector<bool> writesElsewhere_;
     std::set<std::pair<dev_t, ino_t>> sources_;
     std::set<std::string> written_;
     std::mutex mutex_;
     std::condition_variable turn_;
     size_t next_ = 0;
+};
+
+// How one file of a run ended.
+struct FileOutcome {
+    enum Kind { kConverted, kSkipped, kFailed, kCanceled };
+    Kind kind = kFailed;
+    std::string destination;  // the file written; empty when none was
+    int format = 0;           // the source's, as recognised; 0 when it was not
+    int64_t frames = 0;       // written
 };
 
 // The per-file procedure and the folder run of both front ends, with their
@@ -83,6 +116,9 @@ public:
     // The same for entry index of a folder run, named by names once it is
     // recognised.
     bool ConvertEntry(const FolderPlan& plan, size_t index, DestinationNames& names);
+    // The destination names of plan; entries outside its shard are
+    // recognised here, as whether they write decides the names after them.
+    DestinationNames Names(const FolderPlan& plan);
     // Converts the entries of plan one after another, one section each, then
     // reports the totals. A cancel seen by the engine's sink ends the run
     // before the next file, without totals.
@@ -98,6 +134,8 @@ public:
     virtual void Warn(const std::string& text);
     // The folder entry whose texts follow, until the next call.
     virtual void NoteFile(const std::string& /*source*/) {}
+    // How the file whose texts came last ended.
+    virtual void NoteOutcome(const FileOutcome& /*outcome*/) {}
     int Warnings() const { return warnings_; }
     // The destination file name of the folder entry name.
     virtual std::string DestinationName(const std::string& name, int format) const = 0;
@@ -114,6 +152,10 @@ private:
     // another format; for its own, when the options or the source's storage
     // make the output differ from a copy.
     bool Rewrites(const DetectResult& detected, int format) const;
+    // Whether converting detected into format creates the destination.
+    bool Writes(const DetectResult* detected, int format) const;
+    bool Convert(DetectResult* detected, const std::string& source, const std::string& destination,
+                 int format, FileOutcome& outcome);
     void Reportf(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     TranslatorEngine& engine_;

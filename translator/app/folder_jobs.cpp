@@ -20,12 +20,13 @@ namespace {
 
 // One thing a file's conversion reported, to be reported again in order.
 struct Event {
-    enum Kind { kReport, kDetail, kWarning, kProgress, kFinished };
+    enum Kind { kReport, kDetail, kWarning, kProgress, kFinished, kOutcome };
     Kind kind;
     std::string text;
     // kProgress without text: that many calls in a row, as a frame loop makes them.
     int64_t calls = 1;
     std::unique_ptr<TraceInfo> info;
+    std::unique_ptr<FileOutcome> outcome;
 };
 
 using Section = std::vector<Event>;
@@ -42,10 +43,12 @@ public:
         EndCalls();
         section_ = section;
     }
-    void Add(Event::Kind kind, const std::string& text, const TraceInfo* info = nullptr) {
+    void Add(Event::Kind kind, const std::string& text, const TraceInfo* info = nullptr,
+             const FileOutcome* outcome = nullptr) {
         EndCalls();
         section_->push_back(
-            {kind, text, 1, info != nullptr ? std::make_unique<TraceInfo>(*info) : nullptr});
+            {kind, text, 1, info != nullptr ? std::make_unique<TraceInfo>(*info) : nullptr,
+             outcome != nullptr ? std::make_unique<FileOutcome>(*outcome) : nullptr});
     }
 
     void Progress(const TraceInfo& info, const char* text) override {
@@ -54,7 +57,7 @@ public:
         } else if (counting_ != nullptr) {
             ++section_->back().calls;
         } else {
-            section_->push_back({Event::kProgress, std::string(), 1, nullptr});
+            section_->push_back({Event::kProgress, std::string(), 1, nullptr, nullptr});
             counting_ = &info;
         }
     }
@@ -88,6 +91,9 @@ public:
     void Report(const std::string& text) override { sink_.Add(Event::kReport, text); }
     void ReportDetail(const std::string& text) override { sink_.Add(Event::kDetail, text); }
     void Warn(const std::string& text) override { sink_.Add(Event::kWarning, text); }
+    void NoteOutcome(const FileOutcome& outcome) override {
+        sink_.Add(Event::kOutcome, std::string(), nullptr, &outcome);
+    }
     std::string DestinationName(const std::string& name, int format) const override {
         return console_.DestinationName(name, format);
     }
@@ -118,6 +124,9 @@ void Replay(const Section& section, ConversionRun& run, ProgressSink& sink) {
                 break;
             case Event::kFinished:
                 sink.Finished(*event.info, event.text.c_str());
+                break;
+            case Event::kOutcome:
+                run.NoteOutcome(*event.outcome);
                 break;
         }
     }
@@ -155,15 +164,14 @@ private:
 FolderTotals ConvertFolderInJobs(ConversionRun& run, const FolderPlan& plan, int jobs) {
     const PlainTransfersWhileBusy plainTransfers(jobs);
     ProgressSink& console = run.Engine().Sink();
-    DestinationNames names(plan, [&run, &plan](const std::string& name) {
-        return run.DestinationName(name, plan.format);
-    });
+    DestinationNames names = run.Names(plan);
+    const std::vector<size_t> positions = plan.Converted();
     struct Slot {
         Section section;
         bool converted = false;
         bool done = false;
     };
-    const size_t count = plan.entries.size();
+    const size_t count = positions.size();
     std::vector<Slot> slots(count);
     std::mutex mutex;
     std::condition_variable progress;
@@ -185,7 +193,7 @@ FolderTotals ConvertFolderInJobs(ConversionRun& run, const FolderPlan& plan, int
                 index = taken++;
             }
             sink.RecordInto(&slots[index].section);
-            const bool converted = worker.ConvertEntry(plan, index, names);
+            const bool converted = worker.ConvertEntry(plan, positions[index], names);
             sink.RecordInto(nullptr);
             {
                 std::lock_guard<std::mutex> lock(mutex);
@@ -230,7 +238,7 @@ FolderTotals ConvertFolderInJobs(ConversionRun& run, const FolderPlan& plan, int
         }
         run.ReportDetail(run.SectionLine());
         ++totals.files;
-        run.NoteFile(EntryPath(plan, index));
+        run.NoteFile(EntryPath(plan, positions[index]));
         Replay(slots[index].section, run, console);
         if (slots[index].converted) {
             ++totals.converted;

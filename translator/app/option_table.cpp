@@ -13,9 +13,6 @@
 
 namespace translator {
 
-namespace {
-
-// A decimal count as a flag gives it: digits only.
 bool ParseCount(const std::string& text, int64_t* value) {
     if (text.empty() || !isdigit(static_cast<unsigned char>(text[0]))) {
         return false;
@@ -29,6 +26,8 @@ bool ParseCount(const std::string& text, int64_t* value) {
     *value = parsed;
     return true;
 }
+
+namespace {
 
 // "FROM-TO" or "FROM-" (to the last frame), frame numbers counted from 1.
 bool ParseRange(const std::string& text, ConvertOptions& options) {

@@ -33,6 +33,9 @@ struct OptionRow {
     bool writtenWhenSet = false;  // in the settings file only when not the default
 };
 
+// A decimal count as a flag gives it: digits only.
+bool ParseCount(const std::string& text, int64_t* value);
+
 // Every option, in the order of the settings file.
 std::span<const OptionRow> OptionTable();
 // The row of a settings key (any case) or of a flag; null when none has it.

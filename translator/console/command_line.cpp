@@ -23,6 +23,7 @@
 #include "console_progress.h"
 #include "engine/format_table.h"
 #include "engine/standard_streams.h"
+#include "json_report.h"
 
 namespace translator {
 
@@ -56,6 +57,11 @@ void PrintHelp() {
         "  --recursive, -r       convert the subfolders of a source folder too, into the\n"
         "                        same tree: each folder's files, then its subfolders, in\n"
         "                        name order\n"
+        "  --shard K/N           convert only the files of a folder whose place in the\n"
+        "                        listing is K modulo N (K from 0), named as in the\n"
+        "                        whole run: N runs share a folder without talking\n"
+        "  --report-json FILE    write one JSON line a file: source, destination,\n"
+        "                        format, frames, outcome, warnings\n"
         "  --info FILE...        describe files without converting (--json: as JSON)\n"
         "  --list-formats        list the formats and whether they are read and written\n"
         "  --version             print the version\n"
@@ -105,6 +111,8 @@ struct ConsoleReport {
     FILE* stream = stdout;
     bool quiet = false;
     ConsoleProgress* progress = nullptr;
+    // The JSON lines of the run's files; null when not asked for.
+    JsonReport* json = nullptr;
     // Temporary files standing for standard input or output; the texts name
     // them "-", as they were given.
     std::vector<std::string> standIns;
@@ -134,22 +142,23 @@ public:
         : ConversionRun(engine, options), report_(report) {}
 
     void Report(const std::string& text) override {
-        std::string shown = text;
-        for (const std::string& path : report_.standIns) {
-            shown = ReplacedAll(shown, path, kStandardStream);
+        std::string shown = Shown(text);
+        if (report_.json != nullptr) {
+            for (size_t start = 0; start < shown.size();) {
+                const size_t end = std::min(shown.find("\r\n", start), shown.size());
+                texts_.push_back(shown.substr(start, end - start));
+                start = end + 2;
+            }
         }
         // Quiet folder runs print no sections, so each text names its file.
         if (report_.quiet && !file_.empty() && shown.rfind(file_, 0) != 0) {
             shown = file_ + ": " + shown;
         }
-        // A conversion that fails before its closing report leaves the progress line open.
-        report_.progress->EndProgressLine();
-        fputs(shown.c_str(), report_.stream);
-        fflush(report_.stream);
+        Print(shown);
     }
     void ReportDetail(const std::string& text) override {
         if (!report_.quiet) {
-            Report(text);
+            Print(Shown(text));
         }
     }
     std::string DestinationName(const std::string& name, int format) const override {
@@ -158,10 +167,46 @@ public:
     const char* SectionLine() const override { return kDashLine; }
     const char* SectionEnd() const override { return "\r\n"; }
     void NoteFile(const std::string& source) override { file_ = source; }
+    void NoteOutcome(const FileOutcome& outcome) override {
+        outcome_ = outcome;
+        // A single file's line waits for its copy to standard output.
+        if (!file_.empty()) {
+            WriteOutcome(file_, true);
+        }
+    }
+    // The JSON line of the file whose outcome came last; delivered: whether
+    // its output reached where it goes.
+    void WriteOutcome(const std::string& source, bool delivered) {
+        if (report_.json == nullptr) {
+            return;
+        }
+        if (!delivered && outcome_.kind == FileOutcome::kConverted) {
+            outcome_.kind = FileOutcome::kFailed;
+        }
+        outcome_.destination = Shown(outcome_.destination);
+        report_.json->Write(Shown(source), outcome_, texts_);
+        texts_.clear();
+    }
 
 private:
+    std::string Shown(const std::string& text) const {
+        std::string shown = text;
+        for (const std::string& path : report_.standIns) {
+            shown = ReplacedAll(shown, path, kStandardStream);
+        }
+        return shown;
+    }
+    void Print(const std::string& text) {
+        // A conversion that fails before its closing report leaves the progress line open.
+        report_.progress->EndProgressLine();
+        fputs(text.c_str(), report_.stream);
+        fflush(report_.stream);
+    }
+
     const ConsoleReport& report_;
     std::string file_;
+    FileOutcome outcome_;
+    std::vector<std::string> texts_;
 };
 
 // What the exit status depends on besides the conversions themselves: with
@@ -176,16 +221,36 @@ struct ConsoleOutcome {
     int Status(bool clean) const { return strict && (warned || !clean) ? 2 : 0; }
 };
 
+// Opens the JSON report the run was asked for; false, having said why,
+// when it cannot be written.
+bool OpenJsonReport(const ConsoleArguments& arguments, const ConsoleReport& report) {
+    if (report.json == nullptr || report.json->Open(arguments.reportJson)) {
+        return true;
+    }
+    fprintf(report.stream, "Error creating the report file %s (%s).\r\n",
+            arguments.reportJson.c_str(), strerror(errno));
+    return false;
+}
+
 int RunFolder(TranslatorEngine& engine, const ConsoleArguments& arguments, int format,
               const ConvertOptions& options, const ConsoleReport& report, ConsoleOutcome& outcome) {
     // The listing is taken before anything is written, so that a run into the
     // source folder never converts its own output.
-    FolderPlan plan{arguments.operands[0], arguments.operands[1], {}, format};
+    FolderPlan plan{arguments.operands[0],
+                    arguments.operands[1],
+                    {},
+                    format,
+                    arguments.shard.value_or(Shard())};
     if (!ListFolderFiles(plan.source, &plan.entries, arguments.recursive)) {
         fputs(
             "The source file or directory does not exist, or it does not have any data "
             "files.\r\n",
             report.stream);
+        return -1;
+    }
+    // Opened once the folder is listed, so that a report written into the
+    // source folder is not one of its files.
+    if (!OpenJsonReport(arguments, report)) {
         return -1;
     }
     if (!CreateFolderWithParents(plan.destination)) {
@@ -195,7 +260,9 @@ int RunFolder(TranslatorEngine& engine, const ConsoleArguments& arguments, int f
     }
     // Subfolders that hold files are made up front; one that cannot be made
     // fails its files' conversions with the documented message.
-    for (const std::string& entry : plan.entries) {
+    const std::vector<size_t> converted = plan.Converted();
+    for (const size_t index : converted) {
+        const std::string& entry = plan.entries[index];
         const size_t slash = entry.rfind('/');
         if (slash != std::string::npos) {
             CreateFolderWithParents(WithSeparator(plan.destination) + entry.substr(0, slash));
@@ -203,9 +270,17 @@ int RunFolder(TranslatorEngine& engine, const ConsoleArguments& arguments, int f
     }
     ConsoleRun run(engine, options, report);
     const int jobs = options.jobs > 0 ? options.jobs : DefaultJobs();
-    const FolderTotals totals = jobs > 1 && plan.entries.size() > 1
+    const FolderTotals totals = jobs > 1 && converted.size() > 1
                                     ? ConvertFolderInJobs(run, plan, jobs)
                                     : run.ConvertFolder(plan);
+    if (report.json != nullptr) {
+        // Files a cancel kept from being begun have their lines too.
+        FileOutcome notBegun;
+        notBegun.kind = FileOutcome::kCanceled;
+        for (size_t begun = report.json->Lines(); begun < converted.size(); ++begun) {
+            report.json->Write(EntryPath(plan, converted[begun]), notBegun, {});
+        }
+    }
     outcome.warned = outcome.warned || run.Warnings() > 0;
     return outcome.Status(totals.converted == totals.files);
 }
@@ -291,10 +366,11 @@ int RunFile(TranslatorEngine& engine, const std::string& source, const std::stri
             NoteStandardOutputError(errno);
         }
         if (const int error = StandardOutputError(); error != 0) {
-            fprintf(report.stream, "Error writing standard output (%s).\r\n", strerror(error));
+            run.Report(std::string("Error writing standard output (") + strerror(error) + ").\r\n");
             ok = false;
         }
     }
+    run.WriteOutcome(source, ok);
     if (!report.quiet) {
         fputs("\r\n", report.stream);
     }
@@ -311,7 +387,16 @@ int RunConversion(TranslatorEngine& engine, const ConsoleArguments& arguments,
     ConsoleProgress progress(stream, arguments.quiet          ? ProgressStyle::kSilent
                                      : isatty(fileno(stream)) ? ProgressStyle::kPercentLine
                                                               : ProgressStyle::kDots);
-    const ConsoleReport report{stream, arguments.quiet, &progress, {}};
+    JsonReport json;
+    const ConsoleReport report{
+        stream, arguments.quiet, &progress, arguments.reportJson.empty() ? nullptr : &json, {}};
+    const bool singleFile = source == kStandardStream || IsRegularFile(source);
+    // A file cannot be shared between runs: a shard of one would either
+    // convert it or silently not, and neither is what was meant.
+    if (arguments.shard && singleFile) {
+        fputs("Option --shard goes with a source folder.\r\n", stream);
+        return -1;
+    }
     engine.SetSink(&progress);
     CancelOnInterrupt();
     // A single file goes on to fail with the documented message; a folder
@@ -320,8 +405,16 @@ int RunConversion(TranslatorEngine& engine, const ConsoleArguments& arguments,
     int status = -1;
     if (destination == kStandardStream && options.offsetFile) {
         fputs("The offset file needs a destination file; - writes standard output.\r\n", stream);
-    } else if (source == kStandardStream || IsRegularFile(source)) {
-        status = RunFile(engine, source, destination, format, options, report, outcome);
+    } else if (singleFile) {
+        if (OpenJsonReport(arguments, report)) {
+            status = RunFile(engine, source, destination, format, options, report, outcome);
+            // A file that failed before it was read has its line too.
+            if (report.json != nullptr && json.Lines() == 0) {
+                FileOutcome unread;
+                unread.kind = Interrupted() ? FileOutcome::kCanceled : FileOutcome::kFailed;
+                json.Write(source, unread, {});
+            }
+        }
     } else if (destination == kStandardStream && IsFolder(source)) {
         fprintf(stream, "%s is a folder; standard output (-) takes a single file.\r\n",
                 source.c_str());

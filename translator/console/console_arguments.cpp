@@ -28,6 +28,41 @@ const RunFlag kRunFlags[] = {
     {"--json", &ConsoleArguments::json},
 };
 
+// "K/N": shard K of N, counted from 0.
+bool ParseShard(const std::string& value, ConsoleArguments* arguments) {
+    const size_t slash = value.find('/');
+    int64_t index = 0;
+    int64_t count = 0;
+    if (slash == std::string::npos || !ParseCount(value.substr(0, slash), &index) ||
+        !ParseCount(value.substr(slash + 1), &count) || count < 1 || index >= count) {
+        return false;
+    }
+    arguments->shard = Shard{static_cast<size_t>(index), static_cast<size_t>(count)};
+    return true;
+}
+
+// A file to write the lines to; not "-", as standard output carries the run's
+// own report, or the capture.
+bool ParseReportFile(const std::string& value, ConsoleArguments* arguments) {
+    if (value.empty() || value == "-") {
+        return false;
+    }
+    arguments->reportJson = value;
+    return true;
+}
+
+// A flag of the run that takes a value.
+struct ValueFlag {
+    const char* name;
+    const char* takes;
+    bool (*parse)(const std::string& value, ConsoleArguments* arguments);
+};
+
+const ValueFlag kValueFlags[] = {
+    {"--shard", "K/N (shard K from 0 to N-1 of N)", ParseShard},
+    {"--report-json", "a file name (standard output carries the run's report)", ParseReportFile},
+};
+
 struct ActionFlag {
     const char* name;
     ConsoleAction action;
@@ -47,24 +82,44 @@ bool ParseFlag(int argc, char** argv, int* i, ConsoleArguments* arguments, std::
     const bool hasValue = equals != std::string::npos;
     const std::string value = hasValue ? argument.substr(equals + 1) : std::string();
 
+    // The value of a flag that takes one, given after "=" or as the next argument.
+    auto valueOf = [&](const char* takes, std::string* text) {
+        *text = value;
+        if (hasValue) {
+            return true;
+        }
+        if (*i + 1 >= argc) {
+            *error = "Option " + name + " needs a value: " + takes + ".\r\n";
+            return false;
+        }
+        *text = argv[++*i];
+        return true;
+    };
+    auto refuse = [&](const char* takes, const std::string& text) {
+        *error = "Option " + name + " takes " + takes + ", not '" + text + "'.\r\n";
+        return false;
+    };
     if (const OptionRow* row = OptionByFlag(name)) {
         std::string text = value;
-        if (!hasValue && !IsSwitch(*row)) {
-            if (*i + 1 >= argc) {
-                *error = "Option " + name + " needs a value: " + row->takes + ".\r\n";
-                return false;
-            }
-            text = argv[++*i];
+        if (!IsSwitch(*row) && !valueOf(row->takes, &text)) {
+            return false;
         }
         // Checked now, so that a bad value is refused before anything is touched.
         ConvertOptions trial;
         if (!ApplyFlag(*row, text, trial)) {
-            *error = "Option " + name + " takes " + (IsSwitch(*row) ? "0 or 1" : row->takes) +
-                     ", not '" + text + "'.\r\n";
-            return false;
+            return refuse(IsSwitch(*row) ? "0 or 1" : row->takes, text);
         }
         arguments->options.given.emplace_back(row, text);
         return true;
+    }
+    for (const ValueFlag& flag : kValueFlags) {
+        if (name == flag.name) {
+            std::string text;
+            if (!valueOf(flag.takes, &text)) {
+                return false;
+            }
+            return flag.parse(text, arguments) || refuse(flag.takes, text);
+        }
     }
     if (!hasValue) {
         for (const RunFlag& flag : kRunFlags) {

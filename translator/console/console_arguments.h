@@ -1,9 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "app/conversion_run.h"
 #include "app/option_table.h"
 #include "engine/convert_options.h"
 
@@ -40,6 +42,10 @@ struct ConsoleArguments {
     bool quiet = false;
     bool recursive = false;
     bool json = false;
+    // The part of a folder's files this run converts.
+    std::optional<Shard> shard;
+    // Where one JSON line a file goes; empty for none.
+    std::string reportJson;
 };
 
 // Parses argv[1..argc-1]. False for an unknown flag or a bad value, with

@@ -95,27 +95,6 @@ bool IsUtf8(const std::string& text) {
     return true;
 }
 
-// A JSON string; a name that is not UTF-8 (file names are bytes) has its
-// upper bytes escaped one by one, so the line stays valid JSON.
-std::string JsonString(const std::string& text) {
-    const bool utf8 = IsUtf8(text);
-    std::string quoted = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (byte < 0x20 || (byte >= 0x80 && !utf8)) {
-            char escaped[8];
-            snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            quoted += escaped;
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "\"";
-}
-
 int64_t StoredSize(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
@@ -177,6 +156,25 @@ void PrintJson(const std::string& path, const TraceInfo& info, const ReadThrough
 }
 
 }  // namespace
+
+std::string JsonString(const std::string& text) {
+    const bool utf8 = IsUtf8(text);
+    std::string quoted = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += c;
+        } else if (byte < 0x20 || (byte >= 0x80 && !utf8)) {
+            char escaped[8];
+            snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            quoted += escaped;
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "\"";
+}
 
 int DescribeFiles(TranslatorEngine& engine, const std::vector<std::string>& files, bool json,
                   const ConvertOptions& options) {

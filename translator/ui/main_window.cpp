@@ -497,7 +497,7 @@ void MainWindow::ReportCancel(bool finished, const std::string& destination,
 
 void MainWindow::ConvertFolder(const std::string& source, const std::string& destination,
                                int format) {
-    FolderPlan plan{source, destination, {}, format};
+    FolderPlan plan{source, destination, {}, format, {}};
     if (!ListFolderFiles(source, &plan.entries)) {
         Boxes().Inform(
             this, "Source path does not exist, cannot be accessed, or does not contain any files.");

@@ -422,6 +422,17 @@ TEST(CommandLine, BadFlagsAreRefusedBeforeAnyFileIsTouched) {
          "Option --slice needs a value: a number of bytes from 1.\r\n"},
         {"in.pcap out.txt TX --pcap-fcs=yes", "Option --pcap-fcs takes 0 or 1, not 'yes'.\r\n"},
         {"--json in.pcap out.txt TX", "Option --json goes with --info.\r\n"},
+        {"in.pcap out.txt TX --shard 3/3",
+         "Option --shard takes K/N (shard K from 0 to N-1 of N), not '3/3'.\r\n"},
+        {"--shard=1 in.pcap out.txt TX",
+         "Option --shard takes K/N (shard K from 0 to N-1 of N), not '1'.\r\n"},
+        {"in.pcap out.txt TX --shard",
+         "Option --shard needs a value: K/N (shard K from 0 to "
+         "N-1 of N).\r\n"},
+        {"--shard 0/1 in.pcap out.txt TX", "Option --shard goes with a source folder.\r\n"},
+        {"--report-json - in.pcap out.txt TX",
+         "Option --report-json takes a file name (standard output carries the run's report), "
+         "not '-'.\r\n"},
     };
     for (const auto& [arguments, message] : cases) {
         int status = 0;

@@ -2,7 +2,10 @@
 // naming, subfolders, warnings about damaged sources and --strict.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <string>
 
 #include "support/files.h"
@@ -185,6 +188,73 @@ TEST(FolderRun, FilesConvertedAtOnceReportAsOneAtATime) {
               "Option --jobs takes a number of files from 1 to 256, not '0'.\r\n");
     EXPECT_EQ(status, 255);
 }
+
+// Every file below folder, by its path there, with its bytes.
+std::map<std::string, std::vector<uint8_t>> Tree(const std::string& folder) {
+    std::map<std::string, std::vector<uint8_t>> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            files[fs::relative(entry.path(), folder).string()] = ReadFile(entry.path().string());
+        }
+    }
+    return files;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Shards run with any --jobs, the whole run with its default.
+class ShardedRun : public testing::TestWithParam<const char*> {};
+
+TEST_P(ShardedRun, ThreeShardsTogetherAreTheWholeRun) {
+    TempDir dir;
+    fs::create_directories(dir.file("src/sub"));
+    // Listed as R.a, R.pcap, R.snoop, R.snoop.x, sub/x.pcap, sub/x.snoop,
+    // sub/y.pcap: the names of R.snoop.x (shard 0) hang on R.snoop (shard 2),
+    // whose names hang on R.pcap (shard 1).
+    WriteText(dir.file("src/R.a"), "not a capture");
+    WriteFile(dir.file("src/R.pcap"), Pcap());
+    WriteFile(dir.file("src/R.snoop"), Snoop());
+    WriteFile(dir.file("src/R.snoop.x"), Pcap());
+    WriteFile(dir.file("src/sub/x.pcap"), Pcap());
+    WriteFile(dir.file("src/sub/x.snoop"), Snoop());
+    WriteFile(dir.file("src/sub/y.pcap"), Pcap());
+    int status = -1;
+    Translate(dir, "-r --report-json whole.json src out N2", &status);
+    ASSERT_EQ(status, 0);
+    const auto whole = Tree(dir.file("out"));
+    ASSERT_EQ(whole.count("R.snoop.x.NetMon.cap"), 1u);
+    ASSERT_EQ(whole.count("sub/x.snoop.NetMon.cap"), 1u);
+    std::vector<std::string> wholeLines = Lines(ReadText(dir.file("whole.json")));
+    EXPECT_EQ(wholeLines[0],
+              "{\"source\":\"src/R.a\",\"destination\":null,\"format\":null,\"frames\":0,"
+              "\"outcome\":\"failed\",\"warnings\":[\"src/R.a is not a recognized data file "
+              "format.\"]}");
+
+    fs::remove_all(dir.file("out"));
+    std::vector<std::string> shardLines;
+    for (const char* shard : {"0/3", "1/3", "2/3"}) {
+        Translate(dir,
+                  std::string("-r --jobs ") + GetParam() + " --shard " + shard +
+                      " --report-json part.json src out N2",
+                  &status);
+        EXPECT_EQ(status, 0) << shard;
+        const std::vector<std::string> lines = Lines(ReadText(dir.file("part.json")));
+        shardLines.insert(shardLines.end(), lines.begin(), lines.end());
+    }
+    EXPECT_EQ(Tree(dir.file("out")), whole);
+    std::sort(wholeLines.begin(), wholeLines.end());
+    std::sort(shardLines.begin(), shardLines.end());
+    EXPECT_EQ(shardLines, wholeLines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, ShardedRun, testing::Values("1", "2"));
 
 }  // namespace
 }  // namespace translator
