@@ -125,8 +125,14 @@ bool FileTraceWriter::Close() {
 }
 
 void FileTraceWriter::Checkpoint() {
-    if (checkpoints_.size() > 1 && checkpoints_.back() <= file.Committed()) {
-        checkpoints_.erase(checkpoints_.begin(), checkpoints_.end() - 1);
+    // A cut goes back no further than the last frame end that reached the
+    // system: those before it are dropped, while the bytes after it may
+    // still be in the buffer or on their way to the disk.
+    // Frame ends only grow, so the first two tell whether any can go.
+    const int64_t committed = file.Committed();
+    if (checkpoints_.size() > 1 && checkpoints_[1] <= committed) {
+        const auto reached = std::upper_bound(checkpoints_.begin(), checkpoints_.end(), committed);
+        checkpoints_.erase(checkpoints_.begin(), reached - 1);
     }
     checkpoints_.push_back(file.Tell());
 }
