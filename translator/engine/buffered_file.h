@@ -111,6 +111,11 @@ public:
     // clears a write failure: writing goes on from there. position must not
     // exceed Kept().
     bool CutBack(int64_t position);
+    // Room for n bytes (at most a buffer's worth) at the write position, for
+    // text built in place; nullptr when the output has failed. Advance then
+    // keeps the bytes used, before any other call.
+    uint8_t* Reserve(size_t n);
+    void Advance(size_t n);
 
 private:
     // Writes n bytes at the system's file position; a failure marks the file
