@@ -59,6 +59,17 @@ public:
     int64_t Tell() const { return bufferStart_ + static_cast<int64_t>(bufferPos_); }
     // Size reported by the file system; -1 when it cannot be had.
     int64_t Size() const;
+    // The next n bytes where the buffer holds them all, which the read
+    // position then passes; nullptr, with nothing read, where it does not.
+    // Valid until the next call on this file.
+    const uint8_t* Borrow(size_t n) {
+        if (bufferLength_ - bufferPos_ < n) {
+            return nullptr;
+        }
+        const uint8_t* bytes = buffer_.get() + bufferPos_;
+        bufferPos_ += n;
+        return bytes;
+    }
 
 private:
     bool Fill();

@@ -195,7 +195,12 @@ bool SnoopWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     const uint32_t recordLength =
         static_cast<uint32_t>(padded + (Extended() ? snoop::Trailer::kSize : 0));
 
-    uint8_t record[RecordHeader::kSize] = {};
+    // Encoded in place in the output buffer.
+    uint8_t* record = file.Reserve(RecordHeader::kSize);
+    if (record == nullptr) {
+        return false;
+    }
+    memset(record, 0, RecordHeader::kSize);
     // 32-bit lengths: every frame a reader hands on.
     StoreBE32(record + RecordHeader::kLineLength, static_cast<uint32_t>(lineLength));
     StoreBE32(record + RecordHeader::kIncludedLength, static_cast<uint32_t>(included));
@@ -205,9 +210,7 @@ bool SnoopWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     StoreBE32(record + RecordHeader::kMicroseconds, frame.microseconds);
     MarkField(record, record + RecordHeader::kSeconds, 4);
     MarkField(record, record + RecordHeader::kMicroseconds, 4);
-    if (!WriteBytes(record, sizeof record)) {
-        return false;
-    }
+    file.Advance(RecordHeader::kSize);
     // Extended records list the last 16 data bytes with the pad: the side file's
     // own rule for these formats, which comparisons of earlier outputs rely on.
     if (Extended()) {

@@ -312,7 +312,11 @@ bool TcpdumpWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) 
     using pcap::RecordHeader;
     const auto [bytes, included, original] = pcap::RecordPartOf(info, frame, *options);
     const bool bigEndian = options->pcapbyteswapped;
-    uint8_t record[RecordHeader::kSize];
+    // Encoded in place in the output buffer.
+    uint8_t* record = file.Reserve(RecordHeader::kSize);
+    if (record == nullptr) {
+        return false;
+    }
     MarkField(record, record + RecordHeader::kSeconds, 4);
     MarkField(record, record + RecordHeader::kSubSecond, 4);
     const uint32_t subSecond = options->pcapnanoseconds
@@ -324,9 +328,7 @@ bool TcpdumpWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) 
     // 32-bit lengths: every frame a reader hands on.
     Store32(record + RecordHeader::kIncludedLength, static_cast<uint32_t>(included), bigEndian);
     Store32(record + RecordHeader::kOriginalLength, static_cast<uint32_t>(original), bigEndian);
-    if (!WriteBytes(record, sizeof record)) {
-        return false;
-    }
+    file.Advance(RecordHeader::kSize);
     if (options->pcapmodified && !WriteZeros(pcap::kModifiedExtensionSize)) {
         return false;
     }
