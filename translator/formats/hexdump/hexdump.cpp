@@ -204,7 +204,7 @@ bool HexDumpWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) 
         return false;
     }
     file.Advance(static_cast<size_t>(PutHeading(heading, info, frame) - heading));
-    const uint8_t* bytes = frame.data.get();
+    const uint8_t* bytes = frame.Bytes();
     for (int offset = 0; offset < count;) {
         const int lines =
             std::min((count - offset + kBytesPerLine - 1) / kBytesPerLine, kLinesPerBlock);

@@ -224,7 +224,7 @@ bool NetMonWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     StoreLE32(record + RecordHeader::kFrameLength, static_cast<uint32_t>(frameLength));
     StoreLE32(record + RecordHeader::kCapturedLength, static_cast<uint32_t>(capturedLength));
     MarkField(record, record + RecordHeader::kTimestamp, 8);
-    return WriteBytes(record, sizeof record) && WriteBytes(frame.data.get(), capturedLength) &&
+    return WriteBytes(record, sizeof record) && WriteBytes(frame.Bytes(), capturedLength) &&
            file.Flush();
 }
 

@@ -360,7 +360,7 @@ bool NetXRayWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) 
               LoadLE32(record + RecordHeader::kFrameInfo) | wanMark);
 
     MarkField(record, record + RecordHeader::kTimeStamp, 8);
-    return WriteBytes(record, sizeof record) && WriteBytes(frame.data.get(), storedLength) &&
+    return WriteBytes(record, sizeof record) && WriteBytes(frame.Bytes(), storedLength) &&
            file.Flush();
 }
 

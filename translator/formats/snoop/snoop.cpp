@@ -219,7 +219,7 @@ bool SnoopWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
         MarkOffsets(included, pad);
     }
     static const uint8_t kPad[3] = {};
-    if (!WriteBytes(frame.data.get(), included) || !WriteBytes(kPad, pad)) {
+    if (!WriteBytes(frame.Bytes(), included) || !WriteBytes(kPad, pad)) {
         return false;
     }
     if (Extended() && !WriteTrailer(info, frame, lineLength, recordLength)) {

@@ -245,14 +245,22 @@ bool TcpdumpReader::ReadNextFrame() {
     const int32_t length = static_cast<int32_t>(included);
     // Nothing captured, nothing to rebuild: the frame keeps its line length.
     const bool asStored = linkLayer_ == pcap::LinkLayer::kAsStored || included == 0;
+    // Bytes kept as stored are lent from the input buffer where they lie
+    // whole in it, with nothing read after them: the frame's one copy is then
+    // the writer's. Not where an FCS is to be computed over them.
+    const bool lendable = asStored && included > 0 && !trailer4_ &&
+                          (info.interfaceType != IF_ETHERNET || KeptFcs() == FcsBytes::kZeros);
+    const uint8_t* lent = lendable ? file.Borrow(included) : nullptr;
     uint8_t* bytes = nullptr;
-    if (asStored) {
+    if (lent != nullptr) {
+        frame.Lend(lent);
+    } else if (asStored) {
         bytes = frame.SetData(nullptr, std::max(length, kEthernetMinFrameNoFcs) + kEthernetFcsSize);
     } else {
         record_.resize(included);
         bytes = record_.data();
     }
-    if (included > 0 && !ReadPart(bytes, included, "data")) {
+    if (lent == nullptr && included > 0 && !ReadPart(bytes, included, "data")) {
         return false;
     }
     uint8_t trailer[pcap::kTrailerSize];
