@@ -116,11 +116,23 @@ bool SnoopReader::ReadNextFrame() {
     if (!file.IsStream() && file.Tell() + body > fileSize) {
         return CutShort("data", body, fileSize - file.Tell());
     }
-    uint8_t* bytes = frame.SetData(
-        nullptr,
-        static_cast<int32_t>(std::max<int64_t>(body, kEthernetMinFrame) + kEthernetFcsSize));
-    if (!ReadPart(bytes, static_cast<size_t>(body), "data")) {
-        return false;
+    // Lent from the input buffer where nothing is added to the bytes: no
+    // trailer read after them, no runt padding, no FCS computed over them.
+    const bool ethernet = info.interfaceType == IF_ETHERNET;
+    const bool lendable =
+        !surveyor &&
+        (!ethernet || (KeptFcs() == FcsBytes::kZeros &&
+                       std::min(lineLength, included) >= uint32_t{kEthernetMinFrameNoFcs}));
+    const uint8_t* lent = lendable ? file.Borrow(static_cast<size_t>(body)) : nullptr;
+    if (lent != nullptr) {
+        frame.Lend(lent);
+    } else {
+        uint8_t* bytes = frame.SetData(
+            nullptr,
+            static_cast<int32_t>(std::max<int64_t>(body, kEthernetMinFrame) + kEthernetFcsSize));
+        if (!ReadPart(bytes, static_cast<size_t>(body), "data")) {
+            return false;
+        }
     }
     // Only the stored bytes are limited; the line length just describes the
     // frame, with room left for the FCS that plain snoop frames get back.
@@ -135,7 +147,7 @@ bool SnoopReader::ReadNextFrame() {
         ApplyTrailer(trailer);
     }
     // Plain snoop stores Ethernet frames without FCS; extended records keep it.
-    if (info.interfaceType == IF_ETHERNET && !surveyor) {
+    if (ethernet && !surveyor) {
         AddEthernetFcs(frame, KeptFcs(), Runts::kPadded);
     }
     if (frame.capturedLength > frame.frameLength) {
