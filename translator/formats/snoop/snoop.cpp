@@ -90,8 +90,9 @@ bool SnoopReader::DetectVariant() {
 bool SnoopReader::ReadNextFrame() {
     using snoop::RecordHeader;
     frame.Reset();
-    uint8_t record[RecordHeader::kSize];
-    if (!ReadRecordStart(record, sizeof record, "record header")) {
+    uint8_t copy[RecordHeader::kSize];
+    const uint8_t* record = RecordStart(copy, sizeof copy, "record header");
+    if (record == nullptr) {
         return false;
     }
     const uint32_t lineLength = LoadBE32(record + RecordHeader::kLineLength);

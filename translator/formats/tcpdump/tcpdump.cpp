@@ -214,8 +214,9 @@ bool TcpdumpReader::ReadNextFrame() {
         ReportReadFailure(text);
         return false;
     }
-    uint8_t record[RecordHeader::kSize];
-    if (!ReadRecordStart(record, sizeof record, "record header")) {
+    uint8_t copy[RecordHeader::kSize];
+    const uint8_t* record = RecordStart(copy, sizeof copy, "record header");
+    if (record == nullptr) {
         return false;
     }
     frame.Reset();
