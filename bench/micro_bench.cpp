@@ -44,9 +44,9 @@ void BM_Fcs16(benchmark::State& state) {
 BENCHMARK(BM_Fcs16)->Arg(60)->Arg(512)->Arg(1514);
 
 // Instructions per frame are not counted here (no hardware counters in the
-// containers this runs in): run a row under callgrind with two fixed
-// iteration counts (--benchmark_min_time=20000x, then 40000x) and divide the
-// difference by 20000.
+// containers this runs in): run the rows under callgrind and divide the
+// inclusive cost of each ReadNextFrame and WriteFrame by its calls
+// (callgrind_annotate --inclusive=yes --tree=caller).
 
 // A scratch folder holding one source capture of many 1518-byte frames,
 // converted once into each format the readers are timed on.
