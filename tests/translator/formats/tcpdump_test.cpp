@@ -437,7 +437,7 @@ TEST(TcpdumpReader, FramesAcrossTheInputBufferConvertWhole) {
         size += 16 + static_cast<uint32_t>(records.back().bytes.size());
     }
     const Bytes source = PcapFile(0xA1B2C3D4, false, 1, records, PcapLayout::kStandard, 1499);
-    for (int via : {FMT_TD, FMT_SO, FMT_N2}) {
+    for (int via : {FMT_TD, FMT_SO, FMT_N2, FMT_XR}) {
         Conversion there;
         ASSERT_TRUE(there.Run(source, via));
         Conversion back;
