@@ -23,7 +23,7 @@ struct FrameSummary {
 
 inline FrameSummary Summary(const FrameRecord& f) {
     return {f.seconds, f.microseconds, f.nanoseconds, f.frameLength,
-            std::vector<uint8_t>(f.data.get(), f.data.get() + f.capturedLength)};
+            std::vector<uint8_t>(f.Bytes(), f.Bytes() + f.capturedLength)};
 }
 
 // Every frame a reader delivers from path; opened reports whether Open succeeded.

@@ -619,4 +619,18 @@ bool OutputFile::Seek(int64_t position) {
     return true;
 }
 
+uint8_t* OutputFile::Reserve(size_t n) {
+    if (fd_ < 0 || failed_ || n > kOutputBufferSize) {
+        return nullptr;
+    }
+    if (pending_ + n > kOutputBufferSize && !Commit()) {
+        return nullptr;
+    }
+    return buffer_.get() + pending_;
+}
+
+void OutputFile::Advance(size_t n) {
+    pending_ += n;
+}
+
 }  // namespace translator

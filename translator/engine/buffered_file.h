@@ -67,6 +67,17 @@ public:
     int64_t Tell() const { return bufferStart_ + static_cast<int64_t>(bufferPos_); }
     // Size reported by the file system; -1 when it cannot be had.
     int64_t Size() const;
+    // The next n bytes where the buffer holds them all, which the read
+    // position then passes; nullptr, with nothing read, where it does not.
+    // Valid until the next call on this file.
+    const uint8_t* Borrow(size_t n) {
+        if (bufferLength_ - bufferPos_ < n) {
+            return nullptr;
+        }
+        const uint8_t* bytes = buffer_.get() + bufferPos_;
+        bufferPos_ += n;
+        return bytes;
+    }
 
 private:
     bool Fill();
@@ -139,6 +150,11 @@ public:
     // clears a write failure: writing goes on from there. position must not
     // exceed Kept().
     bool CutBack(int64_t position);
+    // Room for n bytes (at most a buffer's worth) at the write position, for
+    // text built in place; nullptr when the output has failed. Advance then
+    // keeps the bytes used, before any other call.
+    uint8_t* Reserve(size_t n);
+    void Advance(size_t n);
 
 private:
     // Writes n bytes at the system's file position; a failure marks the file

@@ -37,6 +37,10 @@ public:
     bool IsStream() const { return plain_.IsStream() || stream_ != nullptr; }
 
     bool Read(void* buffer, size_t n);
+    // As InputFile::Borrow, for a plain file; nullptr for compressed data.
+    const uint8_t* Borrow(size_t n) {
+        return compression_ == COMPRESSION_NONE ? plain_.Borrow(n) : nullptr;
+    }
     bool Seek(int64_t position);
     bool Skip(int64_t n);
     int64_t Tell() const;

@@ -15,9 +15,11 @@ void FrameRecord::Reset() {
     flags = 0;
     wlanRate = wlanChannel = wlanSignal = wlanNoise = 0;
     nonData = false;
+    lent_ = nullptr;
 }
 
 uint8_t* FrameRecord::SetData(const uint8_t* source, int32_t n) {
+    lent_ = nullptr;
     if (n < 0) {
         n = 0;
     }
@@ -35,6 +37,9 @@ uint8_t* FrameRecord::SetData(const uint8_t* source, int32_t n) {
 }
 
 void FrameRecord::StoreCrc32(FcsBytes bytes) {
+    if (lent_ != nullptr) {
+        return;
+    }
     if (frameLength >= 4 && frameLength < capacity - 4) {
         uint8_t* fcs = data.get() + frameLength - 4;
         StoreLE32(fcs, bytes == FcsBytes::kComputed ? Crc32(data.get(), frameLength - 4) : 0);
@@ -71,7 +76,9 @@ void FrameRecord::CopyFrom(const FrameRecord& other) {
     wlanSignal = other.wlanSignal;
     wlanNoise = other.wlanNoise;
     nonData = other.nonData;
-    if (other.capacity > kSlack) {
+    if (other.lent_ != nullptr) {
+        SetData(other.lent_, other.capturedLength);
+    } else if (other.capacity > kSlack) {
         SetData(other.data.get(), other.capacity - kSlack);
     }
 }

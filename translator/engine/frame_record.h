@@ -56,6 +56,18 @@ struct FrameRecord {
     void ExtendRunt(int32_t minimum);
     void CopyFrom(const FrameRecord& other);
     uint64_t TimestampMicros() const { return uint64_t{seconds} * 1000000u + microseconds; }
+
+    // The frame's bytes for writers: data, or the captured bytes a reader
+    // lends from its input buffer, valid until it reads again.
+    const uint8_t* Bytes() const { return lent_ != nullptr ? lent_ : data.get(); }
+    // Hands on the captured bytes where they lie instead of copying them
+    // (until Reset or SetData). An FCS added to a lent frame must be zeros:
+    // its bytes are not stored, since every writer that asks for zeros leaves
+    // the FCS out.
+    void Lend(const uint8_t* bytes) { lent_ = bytes; }
+
+private:
+    const uint8_t* lent_ = nullptr;
 };
 
 }  // namespace translator

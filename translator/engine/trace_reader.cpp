@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "trace_writer.h"
 
@@ -223,11 +224,19 @@ void FileTraceReader::Close() {
 }
 
 bool FileTraceReader::ReadPart(void* buffer, size_t n, const char* what) {
+    if (const uint8_t* bytes = file.Borrow(n)) {
+        memcpy(buffer, bytes, n);
+        return true;
+    }
     const int64_t start = file.Tell();
     return file.Read(buffer, n) || CutShort(what, static_cast<int64_t>(n), file.Tell() - start);
 }
 
 bool FileTraceReader::ReadRecordStart(void* buffer, size_t n, const char* what) {
+    if (const uint8_t* bytes = file.Borrow(n)) {
+        memcpy(buffer, bytes, n);
+        return true;
+    }
     const int64_t start = file.Tell();
     if (file.Read(buffer, n)) {
         return true;
@@ -265,6 +274,10 @@ bool GzTraceReader::UpdateProgress() {
 }
 
 bool GzTraceReader::ReadPart(void* buffer, size_t n, const char* what) {
+    if (const uint8_t* bytes = file.Borrow(n)) {
+        memcpy(buffer, bytes, n);
+        return true;
+    }
     const int64_t start = file.Tell();
     if (file.Read(buffer, n)) {
         return true;
@@ -276,6 +289,10 @@ bool GzTraceReader::ReadPart(void* buffer, size_t n, const char* what) {
 }
 
 bool GzTraceReader::ReadRecordStart(void* buffer, size_t n, const char* what) {
+    if (const uint8_t* bytes = file.Borrow(n)) {
+        memcpy(buffer, bytes, n);
+        return true;
+    }
     const int64_t start = file.Tell();
     if (file.Read(buffer, n)) {
         return true;

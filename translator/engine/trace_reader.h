@@ -125,6 +125,15 @@ public:
     // The same for the first bytes of a record, where a file that ends right
     // there simply ends.
     bool ReadRecordStart(void* buffer, size_t n, const char* what);
+    // The first n bytes of a record where the input buffer holds them, else
+    // read into copy as by ReadRecordStart; nullptr where that fails. Valid
+    // until the next read.
+    const uint8_t* RecordStart(uint8_t* copy, size_t n, const char* what) {
+        if (const uint8_t* bytes = file.Borrow(n)) {
+            return bytes;
+        }
+        return ReadRecordStart(copy, n, what) ? copy : nullptr;
+    }
 
     InputFile file;
     int64_t fileSize = 0;
@@ -145,6 +154,15 @@ public:
     // As in FileTraceReader; compressed data that breaks off is damage too.
     bool ReadPart(void* buffer, size_t n, const char* what);
     bool ReadRecordStart(void* buffer, size_t n, const char* what);
+    // The first n bytes of a record where the input buffer holds them, else
+    // read into copy as by ReadRecordStart; nullptr where that fails. Valid
+    // until the next read.
+    const uint8_t* RecordStart(uint8_t* copy, size_t n, const char* what) {
+        if (const uint8_t* bytes = file.Borrow(n)) {
+            return bytes;
+        }
+        return ReadRecordStart(copy, n, what) ? copy : nullptr;
+    }
 
     DecompressingInput file;
 

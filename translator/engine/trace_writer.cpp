@@ -244,8 +244,8 @@ bool BinaryTraceWriter::Close() {
     return FileTraceWriter::Close();
 }
 
-void BinaryTraceWriter::MarkOffsets(int64_t offsetInRecord, int count) {
-    if (!file.IsOpen() || !offsetStream.IsOpen()) {
+void BinaryTraceWriter::ListOffsets(int64_t offsetInRecord, int count) {
+    if (!file.IsOpen()) {
         return;
     }
     const int64_t position = file.Tell() + offsetInRecord;

@@ -152,8 +152,14 @@ public:
     bool Create(const std::string& path, int formatId, const ConvertOptions& options) override;
     bool Close() override;
 
-    // Lists count positions, starting offsetInRecord bytes past the current write position.
-    void MarkOffsets(int64_t offsetInRecord, int count);
+    // Lists count positions, starting offsetInRecord bytes past the current
+    // write position. Called for fields of every frame: without a side file
+    // it costs one test.
+    void MarkOffsets(int64_t offsetInRecord, int count) {
+        if (offsetStream.IsOpen()) {
+            ListOffsets(offsetInRecord, count);
+        }
+    }
     void MarkField(const void* recordStart, const void* fieldAddress, int count) {
         MarkOffsets(
             static_cast<const uint8_t*>(fieldAddress) - static_cast<const uint8_t*>(recordStart),
@@ -161,6 +167,9 @@ public:
     }
 
     OutputFile offsetStream;
+
+private:
+    void ListOffsets(int64_t offsetInRecord, int count);
 };
 
 }  // namespace translator

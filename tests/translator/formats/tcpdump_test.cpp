@@ -427,6 +427,26 @@ TEST(TcpdumpFcs, LinkTypeBitsAndSettingDecideWhetherFramesCarryIt) {
     }
 }
 
+// The reader hands on frames that lie whole in its input buffer where they
+// are and copies those that cross its end: both reach every output alike.
+TEST(TcpdumpReader, FramesAcrossTheInputBufferConvertWhole) {
+    std::vector<PcapRecord> records;
+    for (uint32_t i = 0, size = 0; size < 5u << 19; ++i) {  // 2.5 MiB: two buffer ends
+        records.push_back({1700000000 + i / 3, i * 1000 % 1000000,
+                           RampFrame(1000 + i * 7 % 500, static_cast<uint8_t>(i))});
+        size += 16 + static_cast<uint32_t>(records.back().bytes.size());
+    }
+    const Bytes source = PcapFile(0xA1B2C3D4, false, 1, records, PcapLayout::kStandard, 1499);
+    for (int via : {FMT_TD, FMT_SO, FMT_N2, FMT_XR}) {
+        Conversion there;
+        ASSERT_TRUE(there.Run(source, via));
+        Conversion back;
+        back.options.pcapbyteswapped = false;
+        ASSERT_TRUE(back.Convert(there.dir.file("out"), FMT_TD));
+        EXPECT_EQ(back.Output(), source.data()) << FormatName(via);
+    }
+}
+
 TEST(TcpdumpWriter, ModifiedRoundTrip) {
     Conversion first;
     first.options.pcapmodified = true;

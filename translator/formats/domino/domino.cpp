@@ -421,7 +421,7 @@ bool DominoWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
         }
     }
     StoreLE32(entry.data() + IndexEntry::kFlags, flags);
-    if (!WriteBytes(frame.data.get(), stored) || !file.Flush()) {
+    if (!WriteBytes(frame.Bytes(), stored) || !file.Flush()) {
         return false;
     }
     entries_.push_back(entry);

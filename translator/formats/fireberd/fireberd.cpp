@@ -68,7 +68,7 @@ bool FireBerdReader::ParseHeader(const uint8_t* h) {
 
 void FireBerdReader::DetectMedia() {
     uint8_t first[3] = {};
-    memcpy(first, frame.data.get(), std::min<size_t>(sizeof first, frame.capturedLength));
+    memcpy(first, frame.Bytes(), std::min<size_t>(sizeof first, frame.capturedLength));
     info.interfaceType =
         LooksLikeEthernet(first[0], first[1], first[2]) ? IF_ETHERNET : IF_TOKEN_RING;
 }
@@ -171,8 +171,7 @@ bool FireBerdWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame)
               static_cast<uint32_t>(TimesThousand(SecondsOfDay(frame.seconds)) +
                                     DivThousand(frame.microseconds)));
     MarkField(record, record + RecordHeader::kTimestamp, 4);
-    return WriteBytes(record, sizeof record) && WriteBytes(frame.data.get(), length) &&
-           file.Flush();
+    return WriteBytes(record, sizeof record) && WriteBytes(frame.Bytes(), length) && file.Flush();
 }
 
 void FireBerdWriter::DropLastFrame() {

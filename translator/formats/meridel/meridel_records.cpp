@@ -375,7 +375,7 @@ bool BuildRecord(MeridelRecord shape, const TraceInfo& info, const FrameRecord& 
                  std::vector<uint8_t>& out) {
     const uint32_t captured =
         static_cast<uint32_t>(frame.capturedLength < 0 ? 0 : frame.capturedLength);
-    const uint8_t* data = frame.data.get();
+    const uint8_t* data = frame.Bytes();
     const uint32_t frameNumber = static_cast<uint32_t>(info.framesRead);
     const uint32_t nanos = frame.microseconds * 1000 + frame.nanoseconds;
     uint64_t ticks = 0;

@@ -149,11 +149,20 @@ bool NetMonReader::ReadNextFrame() {
     if (recordEnd > fileSize) {
         return CutShort("data", stored, fileSize - offset - RecordHeader::kSize);
     }
-    uint8_t* bytes = frame.SetData(
-        nullptr, static_cast<int32_t>(std::max<int64_t>(capturedLength, kEthernetMinFrame) +
-                                      kEthernetFcsSize));
-    if (!ReadPart(bytes, static_cast<size_t>(stored), "data")) {
-        return false;
+    // Lent from the input buffer where nothing is added to the bytes: no
+    // runt padding, no FCS computed over them.
+    const bool lendable = !ethernet || (KeptFcs() == FcsBytes::kZeros &&
+                                        storedFrame >= uint32_t{kEthernetMinFrameNoFcs});
+    const uint8_t* lent = lendable ? file.Borrow(static_cast<size_t>(stored)) : nullptr;
+    if (lent != nullptr) {
+        frame.Lend(lent);
+    } else {
+        uint8_t* bytes = frame.SetData(
+            nullptr, static_cast<int32_t>(std::max<int64_t>(capturedLength, kEthernetMinFrame) +
+                                          kEthernetFcsSize));
+        if (!ReadPart(bytes, static_cast<size_t>(stored), "data")) {
+            return false;
+        }
     }
     // Signed: a clock that stepped back puts frames before the capture start.
     const __int128 t =
@@ -224,7 +233,7 @@ bool NetMonWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     StoreLE32(record + RecordHeader::kFrameLength, static_cast<uint32_t>(frameLength));
     StoreLE32(record + RecordHeader::kCapturedLength, static_cast<uint32_t>(capturedLength));
     MarkField(record, record + RecordHeader::kTimestamp, 8);
-    return WriteBytes(record, sizeof record) && WriteBytes(frame.data.get(), capturedLength) &&
+    return WriteBytes(record, sizeof record) && WriteBytes(frame.Bytes(), capturedLength) &&
            file.Flush();
 }
 

@@ -271,9 +271,17 @@ bool NetXRayReader::ReadData(int32_t lineLength, int32_t storedLength) {
             frame.capturedLength = whole && !other ? storedLength + 2 : storedLength;
         }
     }
-    uint8_t* bytes = frame.SetData(nullptr, count + 64);
-    if (!ReadPart(bytes, static_cast<size_t>(count), "data")) {
-        return false;
+    // Lent from the input buffer where only an FCS that the destination
+    // leaves out is added to the bytes.
+    const bool lendable = addFcs && KeptFcs() == FcsBytes::kZeros;
+    const uint8_t* lent = lendable ? file.Borrow(static_cast<size_t>(count)) : nullptr;
+    if (lent != nullptr) {
+        frame.Lend(lent);
+    } else {
+        uint8_t* bytes = frame.SetData(nullptr, count + 64);
+        if (!ReadPart(bytes, static_cast<size_t>(count), "data")) {
+            return false;
+        }
     }
     if (addFcs) {
         // Runts stay as the capture stored them.
@@ -360,7 +368,7 @@ bool NetXRayWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) 
               LoadLE32(record + RecordHeader::kFrameInfo) | wanMark);
 
     MarkField(record, record + RecordHeader::kTimeStamp, 8);
-    return WriteBytes(record, sizeof record) && WriteBytes(frame.data.get(), storedLength) &&
+    return WriteBytes(record, sizeof record) && WriteBytes(frame.Bytes(), storedLength) &&
            file.Flush();
 }
 

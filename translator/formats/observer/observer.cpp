@@ -421,7 +421,7 @@ bool ObserverWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame)
             return false;
         }
     }
-    return WriteBytes(frame.data.get(), stored) && file.WriteZeros(observer::kTrailerSize) &&
+    return WriteBytes(frame.Bytes(), stored) && file.WriteZeros(observer::kTrailerSize) &&
            file.Flush();
 }
 

@@ -25,14 +25,13 @@ bool GainsEthernetFcs(const TraceInfo& info, LinkLayer layer, bool storedWithFcs
 RecordPart RecordPartOf(const TraceInfo& info, const FrameRecord& frame,
                         const ConvertOptions& options) {
     if (info.interfaceType == IF_ETHERNET && !options.pcapfcs) {
-        return {frame.data.get(), CapturedWithoutFcs(frame), LineLengthWithoutFcs(frame)};
+        return {frame.Bytes(), CapturedWithoutFcs(frame), LineLengthWithoutFcs(frame)};
     }
     if (IsAtm(info) && options.pcapremoveatm) {
-        return {frame.data.get() + kAtmPrefixSize,
-                std::max(frame.capturedLength - kAtmPrefixSize, 0),
+        return {frame.Bytes() + kAtmPrefixSize, std::max(frame.capturedLength - kAtmPrefixSize, 0),
                 std::max(frame.frameLength - kAtmPrefixSize, 0)};
     }
-    return {frame.data.get(), frame.capturedLength, frame.frameLength};
+    return {frame.Bytes(), frame.capturedLength, frame.frameLength};
 }
 
 uint32_t LinkTypeFor(const TraceInfo& info, bool removeAtm, uint32_t fallback) {

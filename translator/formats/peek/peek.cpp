@@ -106,8 +106,8 @@ uint8_t FlagsFor(const TraceInfo& info, const FrameRecord& frame) {
     }
     // An 802.3 length field followed by a SNAP header.
     if ((info.interfaceType == IF_ETHERNET || info.interfaceType == IF_802_11) &&
-        frame.capturedLength >= 16 && LoadBE16(frame.data.get() + 12) <= 1500 &&
-        LoadBE16(frame.data.get() + 14) == 0xAAAA) {
+        frame.capturedLength >= 16 && LoadBE16(frame.Bytes() + 12) <= 1500 &&
+        LoadBE16(frame.Bytes() + 14) == 0xAAAA) {
         flags |= FLAG_SNAP;
     }
     return flags;
@@ -686,8 +686,7 @@ bool PeekWriter::WriteFixedRecord(const TraceInfo& info, const FrameRecord& fram
             return false;
         }
     }
-    return WriteBytes(frame.data.get(), count - radio) && (pad == 0 || WriteZeros(1)) &&
-           file.Flush();
+    return WriteBytes(frame.Bytes(), count - radio) && (pad == 0 || WriteZeros(1)) && file.Flush();
 }
 
 bool PeekWriter::FinishFixedHeader(const TraceInfo& info) {
@@ -746,7 +745,7 @@ bool PeekWriter::WriteTaggedPacket(const TraceInfo& info, const FrameRecord& fra
     MarkOffsets(8, 4);
     MarkOffsets(14, 4);
     MarkOffsets(22, 2);
-    return WriteBytes(entries, sizeof entries) && WriteBytes(frame.data.get(), capturedLength) &&
+    return WriteBytes(entries, sizeof entries) && WriteBytes(frame.Bytes(), capturedLength) &&
            file.Flush();
 }
 

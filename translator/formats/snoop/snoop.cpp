@@ -90,8 +90,9 @@ bool SnoopReader::DetectVariant() {
 bool SnoopReader::ReadNextFrame() {
     using snoop::RecordHeader;
     frame.Reset();
-    uint8_t record[RecordHeader::kSize];
-    if (!ReadRecordStart(record, sizeof record, "record header")) {
+    uint8_t copy[RecordHeader::kSize];
+    const uint8_t* record = RecordStart(copy, sizeof copy, "record header");
+    if (record == nullptr) {
         return false;
     }
     const uint32_t lineLength = LoadBE32(record + RecordHeader::kLineLength);
@@ -116,11 +117,23 @@ bool SnoopReader::ReadNextFrame() {
     if (!file.IsStream() && file.Tell() + body > fileSize) {
         return CutShort("data", body, fileSize - file.Tell());
     }
-    uint8_t* bytes = frame.SetData(
-        nullptr,
-        static_cast<int32_t>(std::max<int64_t>(body, kEthernetMinFrame) + kEthernetFcsSize));
-    if (!ReadPart(bytes, static_cast<size_t>(body), "data")) {
-        return false;
+    // Lent from the input buffer where nothing is added to the bytes: no
+    // trailer read after them, no runt padding, no FCS computed over them.
+    const bool ethernet = info.interfaceType == IF_ETHERNET;
+    const bool lendable =
+        !surveyor &&
+        (!ethernet || (KeptFcs() == FcsBytes::kZeros &&
+                       std::min(lineLength, included) >= uint32_t{kEthernetMinFrameNoFcs}));
+    const uint8_t* lent = lendable ? file.Borrow(static_cast<size_t>(body)) : nullptr;
+    if (lent != nullptr) {
+        frame.Lend(lent);
+    } else {
+        uint8_t* bytes = frame.SetData(
+            nullptr,
+            static_cast<int32_t>(std::max<int64_t>(body, kEthernetMinFrame) + kEthernetFcsSize));
+        if (!ReadPart(bytes, static_cast<size_t>(body), "data")) {
+            return false;
+        }
     }
     // Only the stored bytes are limited; the line length just describes the
     // frame, with room left for the FCS that plain snoop frames get back.
@@ -135,7 +148,7 @@ bool SnoopReader::ReadNextFrame() {
         ApplyTrailer(trailer);
     }
     // Plain snoop stores Ethernet frames without FCS; extended records keep it.
-    if (info.interfaceType == IF_ETHERNET && !surveyor) {
+    if (ethernet && !surveyor) {
         AddEthernetFcs(frame, KeptFcs(), Runts::kPadded);
     }
     if (frame.capturedLength > frame.frameLength) {
@@ -195,7 +208,12 @@ bool SnoopWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     const uint32_t recordLength =
         static_cast<uint32_t>(padded + (Extended() ? snoop::Trailer::kSize : 0));
 
-    uint8_t record[RecordHeader::kSize] = {};
+    // Encoded in place in the output buffer.
+    uint8_t* record = file.Reserve(RecordHeader::kSize);
+    if (record == nullptr) {
+        return false;
+    }
+    memset(record, 0, RecordHeader::kSize);
     // 32-bit lengths: every frame a reader hands on.
     StoreBE32(record + RecordHeader::kLineLength, static_cast<uint32_t>(lineLength));
     StoreBE32(record + RecordHeader::kIncludedLength, static_cast<uint32_t>(included));
@@ -205,9 +223,7 @@ bool SnoopWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     StoreBE32(record + RecordHeader::kMicroseconds, frame.microseconds);
     MarkField(record, record + RecordHeader::kSeconds, 4);
     MarkField(record, record + RecordHeader::kMicroseconds, 4);
-    if (!WriteBytes(record, sizeof record)) {
-        return false;
-    }
+    file.Advance(RecordHeader::kSize);
     // Extended records list the last 16 data bytes with the pad: the side file's
     // own rule for these formats, which comparisons of earlier outputs rely on.
     if (Extended()) {
@@ -216,7 +232,7 @@ bool SnoopWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
         MarkOffsets(included, pad);
     }
     static const uint8_t kPad[3] = {};
-    if (!WriteBytes(frame.data.get(), included) || !WriteBytes(kPad, pad)) {
+    if (!WriteBytes(frame.Bytes(), included) || !WriteBytes(kPad, pad)) {
         return false;
     }
     if (Extended() && !WriteTrailer(info, frame, lineLength, recordLength)) {

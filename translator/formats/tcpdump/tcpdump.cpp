@@ -214,8 +214,9 @@ bool TcpdumpReader::ReadNextFrame() {
         ReportReadFailure(text);
         return false;
     }
-    uint8_t record[RecordHeader::kSize];
-    if (!ReadRecordStart(record, sizeof record, "record header")) {
+    uint8_t copy[RecordHeader::kSize];
+    const uint8_t* record = RecordStart(copy, sizeof copy, "record header");
+    if (record == nullptr) {
         return false;
     }
     frame.Reset();
@@ -245,14 +246,22 @@ bool TcpdumpReader::ReadNextFrame() {
     const int32_t length = static_cast<int32_t>(included);
     // Nothing captured, nothing to rebuild: the frame keeps its line length.
     const bool asStored = linkLayer_ == pcap::LinkLayer::kAsStored || included == 0;
+    // Bytes kept as stored are lent from the input buffer where they lie
+    // whole in it, with nothing read after them: the frame's one copy is then
+    // the writer's. Not where an FCS is to be computed over them.
+    const bool lendable = asStored && included > 0 && !trailer4_ &&
+                          (info.interfaceType != IF_ETHERNET || KeptFcs() == FcsBytes::kZeros);
+    const uint8_t* lent = lendable ? file.Borrow(included) : nullptr;
     uint8_t* bytes = nullptr;
-    if (asStored) {
+    if (lent != nullptr) {
+        frame.Lend(lent);
+    } else if (asStored) {
         bytes = frame.SetData(nullptr, std::max(length, kEthernetMinFrameNoFcs) + kEthernetFcsSize);
     } else {
         record_.resize(included);
         bytes = record_.data();
     }
-    if (included > 0 && !ReadPart(bytes, included, "data")) {
+    if (lent == nullptr && included > 0 && !ReadPart(bytes, included, "data")) {
         return false;
     }
     uint8_t trailer[pcap::kTrailerSize];
@@ -312,7 +321,11 @@ bool TcpdumpWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) 
     using pcap::RecordHeader;
     const auto [bytes, included, original] = pcap::RecordPartOf(info, frame, *options);
     const bool bigEndian = options->pcapbyteswapped;
-    uint8_t record[RecordHeader::kSize];
+    // Encoded in place in the output buffer.
+    uint8_t* record = file.Reserve(RecordHeader::kSize);
+    if (record == nullptr) {
+        return false;
+    }
     MarkField(record, record + RecordHeader::kSeconds, 4);
     MarkField(record, record + RecordHeader::kSubSecond, 4);
     const uint32_t subSecond = options->pcapnanoseconds
@@ -324,9 +337,7 @@ bool TcpdumpWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) 
     // 32-bit lengths: every frame a reader hands on.
     Store32(record + RecordHeader::kIncludedLength, static_cast<uint32_t>(included), bigEndian);
     Store32(record + RecordHeader::kOriginalLength, static_cast<uint32_t>(original), bigEndian);
-    if (!WriteBytes(record, sizeof record)) {
-        return false;
-    }
+    file.Advance(RecordHeader::kSize);
     if (options->pcapmodified && !WriteZeros(pcap::kModifiedExtensionSize)) {
         return false;
     }

@@ -247,7 +247,8 @@ bool TervoWriter::WriteFrame(const TraceInfo& info, const FrameRecord& frame) {
     // file offsets, which it checks itself.
     f.capturedLength = static_cast<uint32_t>(frame.capturedLength);
     f.originalLength = static_cast<uint32_t>(frame.frameLength > 0 ? frame.frameLength : 0);
-    f.data = frame.data.get();
+    // The structure serves reading too; writing only reads the bytes.
+    f.data = const_cast<uint8_t*>(frame.Bytes());
     // The file keeps one length, so every frame reads back whole, its last
     // four bytes taken for the FCS: a cut Ethernet frame gets a zero FCS room
     // after its bytes so that none of them is lost.
