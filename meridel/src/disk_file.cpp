@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/emptied_file.h"
+
 namespace meridel {
 
 namespace {
@@ -62,7 +64,7 @@ bool DiskFile::OpenRead(const std::string& path) {
 
 bool DiskFile::Create(const std::string& path) {
     Abort();
-    fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    fd_ = emptied_file::OpenEmptied(path.c_str(), 0666);
     path_ = path;
     return fd_ >= 0;
 }

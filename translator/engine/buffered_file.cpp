@@ -17,6 +17,7 @@
 #include <system_error>
 #include <thread>
 
+#include "common/emptied_file.h"
 #include "standard_streams.h"
 
 namespace translator {
@@ -408,7 +409,7 @@ bool OutputFile::Create(const std::string& path) {
     Close();
     standardOutput_ = path == kStandardStream;
     fd_ = standardOutput_ ? fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0)
-                          : ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+                          : emptied_file::OpenEmptied(path.c_str(), 0666);
     if (fd_ < 0) {
         return false;
     }

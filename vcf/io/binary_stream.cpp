@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/emptied_file.h"
+
 namespace vcf {
 
 namespace {
@@ -110,7 +112,7 @@ CVcfBinaryOutputStream::~CVcfBinaryOutputStream() {
 
 bool CVcfBinaryOutputStream::Create(const std::string& path) {
     Close();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = emptied_file::OpenEmptied(path.c_str(), 0644);
     if (fd < 0) {
         return false;
     }
