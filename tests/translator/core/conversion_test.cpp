@@ -349,6 +349,8 @@ TEST(FileTraceWriter, PatchHeaderReachesTheFileAtOnceOrFails) {
     ConvertOptions options;
     const std::string path = dir.file("out.bin");
     const uint8_t patch[2] = {'X', 'Y'};
+    // An earlier, longer file is emptied first.
+    testsupport::WriteFile(path, std::vector<uint8_t>(100, 'z'));
     ASSERT_TRUE(writer.Create(path, FMT_TD, options));
     ASSERT_TRUE(writer.ReserveHeader(6));
     ASSERT_TRUE(writer.WriteBytes("abcd", 4));
