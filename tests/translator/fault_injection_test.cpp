@@ -86,12 +86,12 @@ int64_t FramesWrittenIn(const std::string& report) {
     return at == std::string::npos ? -1 : std::stoll(report.substr(at + label.size()));
 }
 
-// About 6 MB: larger than the writers' 4 MiB buffer, so a disk fills both
+// About 10 MB: larger than the writers' 4 MiB buffer, so a disk fills both
 // while frames are written and at the final flush and header patch, and
 // large enough to be read ahead and written behind.
 std::string WriteLargeSource(const TempDir& dir) {
     std::vector<PcapRecord> records;
-    for (uint32_t i = 0; i < 6000; ++i) {
+    for (uint32_t i = 0; i < 10000; ++i) {
         records.push_back({1000000000 + i, i * 100, RampFrame(1000, static_cast<uint8_t>(i))});
     }
     const std::string source = dir.file("large.pcap");
@@ -145,7 +145,7 @@ TEST(FaultInjection, AFailingReadIsMetAtTheSameFrameWhenReadAhead) {
         output[overlapped] = ReadFile(destination);
         EXPECT_EQ(FramesWrittenIn(report[overlapped]), FramesReadBack(destination));
     }
-    EXPECT_LT(FramesWrittenIn(report[0]), 6000) << report[0];
+    EXPECT_LT(FramesWrittenIn(report[0]), 10000) << report[0];
     EXPECT_EQ(report[0], report[1]);
     EXPECT_EQ(output[0], output[1]);
 }

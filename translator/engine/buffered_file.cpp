@@ -29,8 +29,10 @@ constexpr size_t kSmallInputBufferSize = 64 * 1024;
 constexpr size_t kOutputBufferSize = 4 * 1024 * 1024;
 constexpr size_t kFlushThreshold = 1024 * 1024;
 
-// Read-ahead only pays for itself past a few blocks.
-constexpr int64_t kSmallestOverlappedInput = 4 * static_cast<int64_t>(kInputBufferSize);
+// A second thread only pays for itself past a few blocks: smaller files,
+// and the first blocks of an output, are read and written the plain way.
+constexpr int64_t kSmallestOverlappedInput = 8 * static_cast<int64_t>(kInputBufferSize);
+constexpr int64_t kFirstWrittenBehind = 4 * static_cast<int64_t>(kFlushThreshold);
 
 // This thread's held source; a folder run's threads each hold their own.
 thread_local std::string heldPath;
@@ -491,7 +493,7 @@ bool OutputFile::Flush() {
     if (pending_ < kFlushThreshold) {
         return !failed_ && fd_ >= 0;
     }
-    return writesBehind_ ? WriteBehind() : Commit();
+    return writesBehind_ && position_ >= kFirstWrittenBehind ? WriteBehind() : Commit();
 }
 
 bool OutputFile::WriteBehind() {
