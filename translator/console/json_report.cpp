@@ -41,15 +41,22 @@ bool JsonReport::Open(const std::string& path) {
 void JsonReport::Write(const std::string& source, const FileOutcome& outcome,
                        const std::vector<std::string>& texts) {
     ++lines_;
-    std::string json = "{\"source\":" + JsonString(source);
-    json += ",\"destination\":" + JsonStringOrNull(outcome.destination);
-    json +=
-        ",\"format\":" + JsonStringOrNull(outcome.format != 0 ? FormatName(outcome.format) : "");
-    json += ",\"frames\":" + std::to_string(outcome.frames);
-    json += ",\"outcome\":" + JsonString(OutcomeName(outcome.kind));
+    // Appended piece by piece: "literal" + a temporary string trips GCC 12's
+    // -Wrestrict at -O3.
+    std::string json = "{\"source\":";
+    json += JsonString(source);
+    json += ",\"destination\":";
+    json += JsonStringOrNull(outcome.destination);
+    json += ",\"format\":";
+    json += JsonStringOrNull(outcome.format != 0 ? FormatName(outcome.format) : "");
+    json += ",\"frames\":";
+    json += std::to_string(outcome.frames);
+    json += ",\"outcome\":";
+    json += JsonString(OutcomeName(outcome.kind));
     json += ",\"warnings\":[";
     for (size_t i = 0; i < texts.size(); ++i) {
-        json += (i > 0 ? "," : "") + JsonString(texts[i]);
+        json += i > 0 ? "," : "";
+        json += JsonString(texts[i]);
     }
     json += "]}\n";
     // Each line is whole on disk as soon as its file is done.
