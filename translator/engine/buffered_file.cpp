@@ -43,7 +43,23 @@ std::atomic<bool> overlappedTransfers{[] {
     return setting == nullptr || std::strcmp(setting, "0") != 0;
 }()};
 
-ssize_t ReadWhole(int fd, uint8_t* buffer, size_t n, int64_t position) {
+// Writes n bytes at fd's position, going on after a signal; the bytes that
+// reached the file, with errno set where that is fewer than n.
+size_t WriteAll(int fd, const uint8_t* data, size_t n) {
+    size_t done = 0;
+    while (done < n) {
+        const ssize_t wrote = ::write(fd, data + done, n - done);
+        if (wrote < 0 && errno != EINTR) {
+            break;
+        }
+        done += wrote > 0 ? static_cast<size_t>(wrote) : 0;
+    }
+    return done;
+}
+
+}  // namespace
+
+ssize_t ReadFileAt(int fd, void* buffer, size_t n, int64_t position) {
     for (;;) {
         const ssize_t got = ::pread(fd, buffer, n, position);
         if (got >= 0 || errno != EINTR) {
@@ -51,8 +67,6 @@ ssize_t ReadWhole(int fd, uint8_t* buffer, size_t n, int64_t position) {
         }
     }
 }
-
-}  // namespace
 
 bool OverlappedTransfers() {
     return overlappedTransfers.load(std::memory_order_relaxed);
@@ -301,7 +315,7 @@ void InputFile::ReadAhead() {
     aheadPending_ = true;
     aheadStart_ = next;
     transfer_->Start([this, fd = fd_, block = ahead_.get(), size = bufferCapacity_, next] {
-        aheadGot_ = ReadWhole(fd, block, size, next);
+        aheadGot_ = ReadFileAt(fd, block, size, next);
         aheadError_ = errno;
     });
 }
@@ -333,7 +347,7 @@ ssize_t InputFile::ReadAt(void* buffer, size_t n, int64_t position) {
                               : ::pread(fd_, buffer, n, position);
 }
 
-bool InputFile::Read(void* buffer, size_t n) {
+bool InputFile::ReadBuffered(void* buffer, size_t n) {
     if (!IsOpen()) {
         return false;
     }
@@ -454,25 +468,16 @@ bool OutputFile::Close() {
 }
 
 bool OutputFile::WriteThrough(const uint8_t* data, size_t n) {
-    int64_t at = position_;
-    while (n > 0) {
-        ssize_t done = ::write(fd_, data, n);
-        if (done < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            if (standardOutput_) {
-                NoteStandardOutputError(errno);
-            }
-            failed_ = true;
-            failedAt_ = at;
-            return false;
-        }
-        data += done;
-        n -= static_cast<size_t>(done);
-        at += done;
+    const size_t done = WriteAll(fd_, data, n);
+    if (done == n) {
+        return true;
     }
-    return true;
+    if (standardOutput_) {
+        NoteStandardOutputError(errno);
+    }
+    failed_ = true;
+    failedAt_ = position_ + static_cast<int64_t>(done);
+    return false;
 }
 
 bool OutputFile::Commit() {
@@ -526,20 +531,9 @@ bool OutputFile::WriteBehind() {
     pending_ = 0;
     transfer_->Start([this, fd = fd_, block = behind_.get(), n = inFlight_,
                       at = end - static_cast<int64_t>(inFlight_)] {
-        behindFailedAt_ = -1;
-        size_t done = 0;
-        while (done < n) {
-            const ssize_t wrote = ::write(fd, block + done, n - done);
-            if (wrote < 0 && errno == EINTR) {
-                continue;
-            }
-            if (wrote < 0) {
-                behindFailedAt_ = at + static_cast<int64_t>(done);
-                behindError_ = errno;
-                return;
-            }
-            done += static_cast<size_t>(wrote);
-        }
+        const size_t done = WriteAll(fd, block, n);
+        behindFailedAt_ = done == n ? -1 : at + static_cast<int64_t>(done);
+        behindError_ = errno;
     });
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -39,6 +40,9 @@ private:
     int fd_ = -1;
 };
 
+// pread, made again when a signal interrupts it.
+ssize_t ReadFileAt(int fd, void* buffer, size_t n, int64_t position);
+
 // Opens a regular file for reading, or duplicates the held source where path
 // names it; -1 with errno set. *size, when given, gets the file's size.
 int OpenRegularFile(const std::string& path, int64_t* size = nullptr);
@@ -61,7 +65,15 @@ public:
     // Whether the input is standard input, read front to back.
     bool IsStream() const { return stream_ != nullptr; }
 
-    bool Read(void* buffer, size_t n);
+    bool Read(void* buffer, size_t n) {
+        // Most reads lie whole in the buffer: those cost no call.
+        if (n != 0 && n <= bufferLength_ - bufferPos_) {
+            memcpy(buffer, buffer_.get() + bufferPos_, n);
+            bufferPos_ += n;
+            return true;
+        }
+        return ReadBuffered(buffer, n);
+    }
     bool Skip(int64_t n) { return Seek(Tell() + n); }
     bool Seek(int64_t position);
     int64_t Tell() const { return bufferStart_ + static_cast<int64_t>(bufferPos_); }
@@ -80,6 +92,7 @@ public:
     }
 
 private:
+    bool ReadBuffered(void* buffer, size_t n);
     bool Fill();
     ssize_t ReadAt(void* buffer, size_t n, int64_t position);
     // Starts reading the block after the buffer into the spare buffer.

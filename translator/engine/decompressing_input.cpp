@@ -33,15 +33,6 @@ bool StartsWith(const uint8_t* head, size_t length, const uint8_t (&magic)[N]) {
     return length >= N && memcmp(head, magic, N) == 0;
 }
 
-ssize_t ReadAt(int fd, uint8_t* buffer, size_t n, int64_t offset) {
-    for (;;) {
-        const ssize_t got = ::pread(fd, buffer, n, offset);
-        if (got >= 0 || errno != EINTR) {
-            return got;
-        }
-    }
-}
-
 }  // namespace
 
 void DecompressingInput::ZstdFreer::operator()(ZSTD_DCtx_s* context) const {
@@ -130,11 +121,9 @@ SourceCompression DecompressingInput::Compression() const {
                                    : static_cast<SourceCompression>(compression_);
 }
 
-bool DecompressingInput::Read(void* buffer, size_t n) {
+bool DecompressingInput::ReadDecompressed(void* buffer, size_t n) {
     auto* out = static_cast<uint8_t*>(buffer);
     switch (compression_) {
-        case COMPRESSION_NONE:
-            return plain_.Read(out, n);
         case COMPRESSION_ZSTD:
             return ReadDecoded(out, n);
         case COMPRESSION_GZIP:
@@ -223,7 +212,8 @@ bool DecompressingInput::Broken() const {
 }
 
 ssize_t DecompressingInput::ReadStored(uint8_t* buffer, size_t n, int64_t offset) const {
-    return stream_ != nullptr ? stream_->ReadAt(buffer, n, offset) : ReadAt(fd_, buffer, n, offset);
+    return stream_ != nullptr ? stream_->ReadAt(buffer, n, offset)
+                              : ReadFileAt(fd_, buffer, n, offset);
 }
 
 bool DecompressingInput::Restart() {

@@ -36,7 +36,10 @@ public:
     // Whether the input is standard input, read front to back.
     bool IsStream() const { return plain_.IsStream() || stream_ != nullptr; }
 
-    bool Read(void* buffer, size_t n);
+    bool Read(void* buffer, size_t n) {
+        return compression_ == COMPRESSION_NONE ? plain_.Read(buffer, n)
+                                                : ReadDecompressed(buffer, n);
+    }
     // As InputFile::Borrow, for a plain file; nullptr for compressed data.
     const uint8_t* Borrow(size_t n) {
         return compression_ == COMPRESSION_NONE ? plain_.Borrow(n) : nullptr;
@@ -54,6 +57,8 @@ public:
 
 private:
     static constexpr int kClosed = -1;
+
+    bool ReadDecompressed(void* buffer, size_t n);
 
     // zstd, and gzip from standard input: decoded a block at a time.
     bool Decoding() const { return compression_ == COMPRESSION_ZSTD || inflater_ != nullptr; }

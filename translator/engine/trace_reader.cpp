@@ -224,19 +224,11 @@ void FileTraceReader::Close() {
 }
 
 bool FileTraceReader::ReadPart(void* buffer, size_t n, const char* what) {
-    if (const uint8_t* bytes = file.Borrow(n)) {
-        memcpy(buffer, bytes, n);
-        return true;
-    }
     const int64_t start = file.Tell();
     return file.Read(buffer, n) || CutShort(what, static_cast<int64_t>(n), file.Tell() - start);
 }
 
 bool FileTraceReader::ReadRecordStart(void* buffer, size_t n, const char* what) {
-    if (const uint8_t* bytes = file.Borrow(n)) {
-        memcpy(buffer, bytes, n);
-        return true;
-    }
     const int64_t start = file.Tell();
     if (file.Read(buffer, n)) {
         return true;
@@ -274,25 +266,14 @@ bool GzTraceReader::UpdateProgress() {
 }
 
 bool GzTraceReader::ReadPart(void* buffer, size_t n, const char* what) {
-    if (const uint8_t* bytes = file.Borrow(n)) {
-        memcpy(buffer, bytes, n);
-        return true;
-    }
-    const int64_t start = file.Tell();
-    if (file.Read(buffer, n)) {
-        return true;
-    }
-    if (file.Broken()) {
-        return BrokenOff();
-    }
-    return CutShort(what, static_cast<int64_t>(n), file.Tell() - start);
+    return ReadRecordBytes(buffer, n, what, false);
 }
 
 bool GzTraceReader::ReadRecordStart(void* buffer, size_t n, const char* what) {
-    if (const uint8_t* bytes = file.Borrow(n)) {
-        memcpy(buffer, bytes, n);
-        return true;
-    }
+    return ReadRecordBytes(buffer, n, what, true);
+}
+
+bool GzTraceReader::ReadRecordBytes(void* buffer, size_t n, const char* what, bool mayEndBefore) {
     const int64_t start = file.Tell();
     if (file.Read(buffer, n)) {
         return true;
@@ -301,7 +282,7 @@ bool GzTraceReader::ReadRecordStart(void* buffer, size_t n, const char* what) {
         return BrokenOff();
     }
     const int64_t got = file.Tell() - start;
-    return got > 0 && CutShort(what, static_cast<int64_t>(n), got);
+    return (!mayEndBefore || got > 0) && CutShort(what, static_cast<int64_t>(n), got);
 }
 
 bool GzTraceReader::BrokenOff() {

@@ -167,6 +167,9 @@ public:
     DecompressingInput file;
 
 private:
+    // Reads n bytes of a record; mayEndBefore: whether a file that ends
+    // before the first of them simply ends.
+    bool ReadRecordBytes(void* buffer, size_t n, const char* what, bool mayEndBefore);
     // Damage of compressed data that broke off or is corrupt.
     bool BrokenOff();
 };
